@@ -1,0 +1,42 @@
+// The four registry operations everything above them is written in: open a key under
+// HKEY_LOCAL_MACHINE, list its subkeys, read a level code, write a DWORD.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "levels.h"
+#include "registry_api.h"
+
+namespace quillaro {
+
+// A key under HKEY_LOCAL_MACHINE opened with full access, closed when this goes out of scope.
+class MachineKey {
+public:
+    MachineKey(RegistryApi& api, const std::string& path);
+    ~MachineKey();
+    MachineKey(const MachineKey&) = delete;
+    MachineKey& operator=(const MachineKey&) = delete;
+
+    KeyHandle handle() const { return handle_; }
+    bool isOpen() const { return handle_ != 0; }
+
+private:
+    RegistryApi& api_;
+    KeyHandle handle_ = 0;
+};
+
+// The names of a key's subkeys in the registry's enumeration order. A name whose enumeration
+// failed is left empty. A key that does not open, or that has no subkeys, gives no names.
+std::vector<std::string> ListSubkeyNames(RegistryApi& api, const std::string& path);
+
+// Reads a value of the key at path and classifies it.
+LevelCode ReadLevelCode(RegistryApi& api, const std::string& path, std::string_view valueName);
+
+// Stores a REG_DWORD in an open key; true when the registry accepted it.
+bool WriteDwordValue(RegistryApi& api, KeyHandle key, std::string_view valueName,
+                     std::uint32_t value);
+
+}  // namespace quillaro

@@ -1,0 +1,81 @@
+// The main window's behaviour: what each event of the window, its slider and its menu items
+// does. The window itself (controls, menu, notification icon) sits behind FormWindow, so these
+// decisions run and are tested without Windows.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "levels.h"
+#include "registry_api.h"
+#include "startup_scan.h"
+
+namespace quillaro {
+
+enum class WindowState : int { Normal = 0, Minimized = 1, Maximized = 2 };
+
+// The two messages the program sends to the notification area.
+enum class TrayMessage : std::uint32_t { Add = 0, Delete = 2 };
+
+// The mouse messages the notification icon reports through its callback.
+inline constexpr std::uint32_t kIconDoubleClick = 0x203;  // WM_LBUTTONDBLCLK
+inline constexpr std::uint32_t kIconRightButtonDown = 0x204;  // WM_RBUTTONDOWN
+
+// What the handlers ask of the window.
+class FormWindow {
+public:
+    virtual ~FormWindow() = default;
+    virtual int SliderValue() const = 0;
+    // Moves the thumb; never raises the slider's Scroll event.
+    virtual void SetSliderValue(int position) = 0;
+    virtual void SetChecked(AccelerationLevel level, bool checked) = 0;
+    // The slider and the four level items, enabled only when there is a device to write to.
+    virtual void SetLevelControlsEnabled(bool enabled) = 0;
+    virtual WindowState State() const = 0;
+    virtual void SetStateNormal() = 0;
+    virtual void Hide() = 0;
+    virtual void Show() = 0;
+    // Pops up the menu at the pointer; returns once an item's Click has run or it was dismissed.
+    virtual void PopupMenu() = 0;
+    // Fills the notification icon's record from the window's handle and icon.
+    virtual void FillTrayIconData() = 0;
+    // Shell_NotifyIcon with the record; true when the notification area accepted it.
+    virtual bool NotifyIcon(TrayMessage message) = 0;
+    // Destroys the window, which raises Form_Unload and ends the program.
+    virtual void Unload() = 0;
+};
+
+class Form1 {
+public:
+    Form1(FormWindow& window, RegistryApi& registry) : window_(window), registry_(registry) {}
+
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    // lParam as the window received it; for the icon's callback its low word is the mouse message.
+    void Form_MouseMove(std::uint32_t lParam);
+    // The notification area was re-created ("TaskbarCreated").
+    void Form_TaskbarCreated();
+    void Slider1_Scroll();
+    void MenuOff_Click() { MenuLevel_Click(AccelerationLevel::Off); }
+    void MenuBasic_Click() { MenuLevel_Click(AccelerationLevel::Basic); }
+    void MenuStandard_Click() { MenuLevel_Click(AccelerationLevel::Standard); }
+    void MenuFull_Click() { MenuLevel_Click(AccelerationLevel::Full); }
+    void MenuShow_Click();
+    void MenuExit_Click();
+
+    const std::optional<DeviceKeys>& device() const { return device_; }
+    bool iconInNotificationArea() const { return iconShown_; }
+
+private:
+    void MenuLevel_Click(AccelerationLevel level);
+    void Apply(int position);
+    void ShowLevel(std::optional<AccelerationLevel> level);
+
+    FormWindow& window_;
+    RegistryApi& registry_;
+    std::optional<DeviceKeys> device_;  // mixerKeyPath and presenceKeyPath of the device
+    bool iconShown_ = false;
+};
+
+}  // namespace quillaro
