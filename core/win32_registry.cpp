@@ -16,8 +16,6 @@ KeyHandle FromHkey(HKEY key) {
     return static_cast<KeyHandle>(reinterpret_cast<ULONG_PTR>(key));
 }
 
-static_assert(kHkeyLocalMachine == static_cast<KeyHandle>(
-                                       reinterpret_cast<ULONG_PTR>(HKEY_LOCAL_MACHINE)));
 static_assert(kKeyAllAccess == KEY_ALL_ACCESS);
 static_assert(kErrorMoreData == ERROR_MORE_DATA);
 

@@ -1,1 +1,223 @@
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "registry_fixtures.h"
+#include "startup_scan.h"
+
+namespace quillaro {
+namespace {
+
+using testing::Bytes;
+using testing::CountCalls;
+using testing::EveryOpenedKeyClosed;
+using testing::KeysOf;
+using testing::MemoryRegistry;
+using testing::Op;
+using testing::SeedDevice;
+using testing::SeedLevel;
+
+class StartupScanTest : public ::testing::Test {
+protected:
+    // Scans, checking that the scan wrote nothing and closed every key it opened.
+    ScanResult Scan() {
+        const std::size_t keys = reg_.KeyCount();
+        const std::size_t values = reg_.ValueCount();
+        reg_.ClearCalls();
+        ScanResult result = ScanForDevice(reg_);
+        EXPECT_EQ(CountCalls(reg_, Op::Set), 0u);
+        EXPECT_EQ(reg_.KeyCount(), keys);
+        EXPECT_EQ(reg_.ValueCount(), values);
+        EXPECT_TRUE(EveryOpenedKeyClosed(reg_));
+        return result;
+    }
+
+    void ExpectNothingFound() {
+        const ScanResult result = Scan();
+        EXPECT_FALSE(result.device.has_value());
+        EXPECT_FALSE(result.level.has_value());
+    }
+
+    MemoryRegistry reg_;
+    const std::string pci_{kPciEnumPath};
+};
+
+TEST_F(StartupScanTest, FindsTheDirectSoundKeysOfADevicesInstance) {
+    SeedLevel(reg_, "VEN_1274&DEV_1371", "4&2B8E0F4&0&38F0", AccelerationLevel::Standard);
+    const ScanResult result = Scan();
+    const std::string instance =
+        "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Enum"
+        "\\PCI\\VEN_1274&DEV_1371\\4&2B8E0F4&0&38F0";
+    ASSERT_TRUE(result.device.has_value());
+    EXPECT_EQ(result.device->mixerKeyPath, instance + "\\DirectSound\\Mixer Defaults");
+    EXPECT_EQ(result.device->presenceKeyPath, instance + "\\DirectSound\\Device Presence");
+    EXPECT_EQ(result.level, AccelerationLevel::Standard);
+}
+
+struct StoredLevelCase {
+    const char* name;
+    std::uint32_t acceleration;
+    std::optional<std::uint32_t> vxd;
+    std::optional<AccelerationLevel> expected;
+};
+
+class StoredLevelTest : public StartupScanTest,
+                        public ::testing::WithParamInterface<StoredLevelCase> {};
+
+TEST_P(StoredLevelTest, ShowsTheLevelTheValuesName) {
+    const auto& c = GetParam();
+    const DeviceKeys keys = SeedDevice(reg_, "DEV", "INST", c.acceleration, c.vxd);
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, keys);
+    EXPECT_EQ(result.level, c.expected);
+    EXPECT_EQ(ReadDeviceLevel(reg_, keys), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, StoredLevelTest,
+    ::testing::Values(StoredLevelCase{"Acc15VxD1", 15, 1, AccelerationLevel::Basic},
+                      StoredLevelCase{"Acc15VxD0", 15, 0, AccelerationLevel::Off},
+                      StoredLevelCase{"Acc15VxD8", 15, 8, AccelerationLevel::Off},
+                      StoredLevelCase{"Acc15VxD15", 15, 15, AccelerationLevel::Off},
+                      StoredLevelCase{"Acc15VxD2", 15, 2, AccelerationLevel::Off},
+                      StoredLevelCase{"Acc15NoVxD", 15, std::nullopt, AccelerationLevel::Off},
+                      StoredLevelCase{"Acc8VxD0", 8, 0, AccelerationLevel::Standard},
+                      StoredLevelCase{"Acc0NoVxD", 0, std::nullopt, AccelerationLevel::Full},
+                      StoredLevelCase{"Acc1VxD1", 1, 1, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StartupScanTest, VxDOfTheWrongShapeOrBehindARefusingKeyMeansOff) {
+    const DeviceKeys a = SeedDevice(reg_, "A", "0", 15);
+    reg_.SetValue(a.presenceKeyPath, "VxD", kRegDword, Bytes({1, 0}));
+    EXPECT_EQ(Scan().level, AccelerationLevel::Off);
+    reg_.SetValue(a.presenceKeyPath, "VxD", kRegBinary, Bytes({1, 0, 0, 0}));
+    EXPECT_EQ(Scan().level, AccelerationLevel::Basic);
+    reg_.DenyFullAccess(a.presenceKeyPath);
+    EXPECT_EQ(Scan().level, AccelerationLevel::Off);
+}
+
+TEST_F(StartupScanTest, TheLastUsableDeviceInEnumerationOrderWins) {
+    // Created out of order: enumeration runs "ven_1", "VEN_2", "ven_3", "VEN_4".
+    SeedLevel(reg_, "VEN_4", "0", AccelerationLevel::Full);
+    SeedLevel(reg_, "ven_3", "0", AccelerationLevel::Off);
+    SeedLevel(reg_, "VEN_2", "0", AccelerationLevel::Basic);
+    SeedDevice(reg_, "ven_1", "0", 8);
+    reg_.SetDword(KeysOf("VEN_4", "0").mixerKeyPath, "Acceleration", 3840);
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf("ven_3", "0"));
+    EXPECT_EQ(result.level, AccelerationLevel::Off);
+}
+
+TEST_F(StartupScanTest, ALaterDeviceWithoutATableLevelReplacesTheEarlierLevel) {
+    SeedLevel(reg_, "A", "0", AccelerationLevel::Full);
+    SeedDevice(reg_, "B", "0", 1, 1, 1);
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf("B", "0"));
+    EXPECT_FALSE(result.level.has_value());
+}
+
+TEST_F(StartupScanTest, AnEarlierDeviceWithoutATableLevelStaysChosen) {
+    SeedDevice(reg_, "A", "0", 1);
+    SeedDevice(reg_, "B", "0", std::nullopt);
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf("A", "0"));
+    EXPECT_FALSE(result.level.has_value());
+}
+
+TEST_F(StartupScanTest, NothingFoundWhenThePciKeyIsMissing) { ExpectNothingFound(); }
+
+TEST_F(StartupScanTest, NothingFoundWhenThePciKeyIsEmpty) {
+    reg_.CreateKey(pci_);
+    ExpectNothingFound();
+}
+
+TEST_F(StartupScanTest, NothingFoundWhenThePciKeyRefusesFullAccess) {
+    SeedLevel(reg_, "A", "0", AccelerationLevel::Full);
+    reg_.DenyFullAccess(pci_);
+    ExpectNothingFound();
+}
+
+TEST_F(StartupScanTest, NothingFoundWhenNoDeviceHoldsAUsableAcceleration) {
+    SeedDevice(reg_, "Missing", "0", std::nullopt, 1, 1);
+    SeedDevice(reg_, "Unknown", "0", 7, 1, 1);
+    reg_.SetValue(KeysOf("Qword", "0").mixerKeyPath, "Acceleration", 11, Bytes({15, 0, 0, 0, 0, 0, 0, 0}));
+    reg_.SetValue(KeysOf("Short", "0").mixerKeyPath, "Acceleration", kRegDword, Bytes({15, 0}));
+    reg_.SetValue(KeysOf("Text", "0").mixerKeyPath, "Acceleration", 1, Bytes({'1', '5', 0, 0}));
+    reg_.SetDword(KeysOf("Shifted", "0").mixerKeyPath, "Acceleration", 3840);
+    reg_.SetDword(KeysOf("HighByte", "0").mixerKeyPath, "Acceleration", 0x01000000);
+    reg_.CreateKey(pci_ + "\\NoInstances");
+    reg_.CreateKey(pci_ + "\\NoDirectSound\\0");
+    ExpectNothingFound();
+}
+
+TEST_F(StartupScanTest, DevicesThatCannotBeReadAreSkipped) {
+    SeedLevel(reg_, "A_GOOD", "0", AccelerationLevel::Standard);
+    reg_.CreateKey(pci_ + "\\B_NOINSTANCES");
+    SeedLevel(reg_, "C_DENIEDMIXER", "0", AccelerationLevel::Full);
+    reg_.DenyFullAccess(KeysOf("C_DENIEDMIXER", "0").mixerKeyPath);
+    SeedLevel(reg_, "D_DENIEDDEVICE", "0", AccelerationLevel::Full);
+    reg_.DenyFullAccess(pci_ + "\\D_DENIEDDEVICE");
+    SeedLevel(reg_, "E_ENUMFAILS", "0", AccelerationLevel::Full);
+    SeedLevel(reg_, "E_ENUMFAILS", "1", AccelerationLevel::Full);
+    reg_.FailEnumIndex(pci_ + "\\E_ENUMFAILS", 0, kErrorAccessDenied);
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf("A_GOOD", "0"));
+    EXPECT_EQ(result.level, AccelerationLevel::Standard);
+}
+
+TEST_F(StartupScanTest, ADeviceWhosePciEnumerationFailsIsSkipped) {
+    SeedLevel(reg_, "A", "0", AccelerationLevel::Full);
+    SeedLevel(reg_, "B", "0", AccelerationLevel::Basic);
+    reg_.FailEnumIndex(pci_, 1, kErrorMoreData);
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf("A", "0"));
+    EXPECT_EQ(result.level, AccelerationLevel::Full);
+}
+
+TEST_F(StartupScanTest, OnlyTheFirstEnumeratedInstanceCounts) {
+    // Created first but enumerated second: upper-case folding puts "AB" before "a_1".
+    SeedLevel(reg_, "DEV", "a_1", AccelerationLevel::Full);
+    SeedLevel(reg_, "DEV", "AB", AccelerationLevel::Standard);
+    ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf("DEV", "AB"));
+    EXPECT_EQ(result.level, AccelerationLevel::Standard);
+
+    // A first instance without a usable value is not made up for by the second.
+    reg_.SetDword(KeysOf("DEV", "AB").mixerKeyPath, "Acceleration", 2);
+    ExpectNothingFound();
+}
+
+TEST_F(StartupScanTest, HandlesNamesOf255Characters) {
+    const std::string device = "VEN_" + std::string(251, 'D');
+    const std::string instance(255, 'i');
+    SeedLevel(reg_, "A", "0", AccelerationLevel::Full);
+    SeedLevel(reg_, device, instance, AccelerationLevel::Basic);
+    SeedLevel(reg_, device, "short", AccelerationLevel::Off);  // "short" follows "iii..."
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf(device, instance));
+    EXPECT_EQ(result.level, AccelerationLevel::Basic);
+}
+
+TEST_F(StartupScanTest, ScansTwoHundredDevices) {
+    char name[16];
+    for (int i = 199; i >= 0; --i) {
+        std::snprintf(name, sizeof name, "VEN_%03d", i);
+        if (i >= 190)
+            SeedDevice(reg_, name, "0", 9);  // unusable, after the winner
+        else
+            SeedLevel(reg_, name, "0", static_cast<AccelerationLevel>(i % kLevelCount));
+    }
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, KeysOf("VEN_189", "0"));
+    EXPECT_EQ(result.level, AccelerationLevel::Basic);  // 189 % 4
+    std::size_t accelerationReads = 0;
+    for (const auto& call : reg_.Calls())
+        accelerationReads += call.op == Op::Query && call.valueName == "Acceleration";
+    EXPECT_EQ(accelerationReads, 200u);
+}
+
+}  // namespace
+}  // namespace quillaro

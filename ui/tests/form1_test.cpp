@@ -1,1 +1,474 @@
+// Form1's event handlers against a fake window that keeps state the way a real one would, and
+// the in-memory registry seeded with one PCI sound device.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "form1.h"
+#include "memory_registry.h"
+#include "startup_scan.h"
+
+namespace quillaro {
+namespace {
+
+using testing::Call;
+using testing::MemoryRegistry;
+using testing::Op;
+
+const std::string kInstance = std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880\\3&61AAA01&0&38";
+const std::string kMixer = kInstance + "\\DirectSound\\Mixer Defaults";
+const std::string kPresence = kInstance + "\\DirectSound\\Device Presence";
+
+constexpr std::array<LevelValues, 4> kTable = {
+    LevelValues{15, 0, 0}, LevelValues{15, 1, 1}, LevelValues{8, 1, 1}, LevelValues{0, 1, 1}};
+
+// Tray callback mouse messages, as the icon reports them in lParam's low word.
+constexpr std::uint32_t kMove = 512, kLeftDown = 513, kLeftUp = 514, kLeftDouble = 515,
+                        kRightDown = 516, kRightUp = 517;
+
+class FakeWindow final : public FormWindow {
+public:
+    Form1* form = nullptr;
+    int slider = 0;
+    std::array<bool, 4> checked{};
+    bool enabled = true;
+    WindowState state = WindowState::Normal;
+    bool visible = true;
+    bool iconPresent = false;  // what the notification area holds
+    bool addFails = false;
+    int recordFills = 0;
+    bool ended = false;
+    std::vector<std::string> log;
+    std::function<void()> onPopup;  // the user's choice in the pop-up menu
+
+    int SliderValue() const override { return slider; }
+    void SetSliderValue(int position) override {
+        slider = std::clamp(position, 0, kLevelCount - 1);  // a trackbar keeps to its range
+        log.push_back("SetSliderValue " + std::to_string(position));
+    }
+    void SetChecked(AccelerationLevel level, bool on) override {
+        checked[static_cast<std::size_t>(PositionOf(level))] = on;
+    }
+    void SetLevelControlsEnabled(bool on) override { enabled = on; }
+    WindowState State() const override { return state; }
+    void SetStateNormal() override {
+        log.push_back("SetStateNormal");
+        state = WindowState::Normal;
+        form->Form_Resize();  // a real window raises Resize here too
+    }
+    void Hide() override { log.push_back("Hide"), visible = false; }
+    void Show() override { log.push_back("Show"), visible = true; }
+    void PopupMenu() override {
+        log.push_back("PopupMenu");
+        if (onPopup) onPopup();
+    }
+    void FillTrayIconData() override { ++recordFills; }
+    bool NotifyIcon(TrayMessage message) override {
+        EXPECT_GT(recordFills, 0) << "notification record used before it was filled";
+        bool ok = false;
+        if (message == TrayMessage::Add) {
+            ok = !addFails && !iconPresent;  // the shell refuses a second icon of the same id
+            if (ok) iconPresent = true;
+            log.push_back(ok ? "Add ok" : "Add failed");
+        } else {
+            ok = iconPresent;
+            iconPresent = false;
+            log.push_back(ok ? "Delete ok" : "Delete absent");
+        }
+        return ok;
+    }
+    void Unload() override {
+        log.push_back("Unload");
+        form->Form_Unload();  // WM_DESTROY
+        ended = true;
+    }
+
+    // The user and the shell.
+    void UserMinimizes() { state = WindowState::Minimized, form->Form_Resize(); }
+    void UserMaximizes() { state = WindowState::Maximized, form->Form_Resize(); }
+    void UserRestoresFromTaskbar() { state = WindowState::Normal, form->Form_Resize(); }
+    void UserMovesSlider(int position) { slider = position, form->Slider1_Scroll(); }
+    void Mouse(std::uint32_t lParam) { form->Form_MouseMove(lParam); }
+    void ShellRestarts() { iconPresent = false, form->Form_TaskbarCreated(); }
+
+    int Count(const std::string& entry) const {
+        return static_cast<int>(std::count(log.begin(), log.end(), entry));
+    }
+    // Exactly the level at position checked; -1 for none.
+    void ExpectOnlyChecked(int position) const {
+        for (int i = 0; i < kLevelCount; ++i)
+            EXPECT_EQ(checked[static_cast<std::size_t>(i)], i == position) << "item " << i;
+    }
+};
+
+void Seed(MemoryRegistry& reg, LevelValues v) {
+    reg.SetDword(kMixer, kAccelerationValue, v.acceleration);
+    reg.SetDword(kPresence, kVxdValue, v.vxd);
+    reg.SetDword(kPresence, kWdmValue, v.wdm);
+}
+
+LevelValues Stored(const MemoryRegistry& reg) {
+    return {reg.GetDword(kMixer, kAccelerationValue).value_or(99),
+            reg.GetDword(kPresence, kVxdValue).value_or(99),
+            reg.GetDword(kPresence, kWdmValue).value_or(99)};
+}
+
+int CountOps(const MemoryRegistry& reg, Op op) {
+    return static_cast<int>(std::count_if(reg.Calls().begin(), reg.Calls().end(),
+                                          [op](const Call& c) { return c.op == op; }));
+}
+
+// A started program: registry seeded (or not), window loaded.
+struct Rig {
+    MemoryRegistry reg;
+    FakeWindow win;
+    Form1 form{win, reg};
+    explicit Rig(std::optional<LevelValues> device) {
+        win.form = &form;
+        if (device) Seed(reg, *device);
+        form.Form_Load();
+    }
+    void ToTray() {
+        win.UserMinimizes();
+        ASSERT_FALSE(win.visible);
+        ASSERT_TRUE(win.iconPresent);
+        win.log.clear();
+    }
+    // The position a fresh scan of the registry would show, -1 for none.
+    int ScannedPosition() {
+        const auto level = ScanForDevice(reg).level;
+        return level ? PositionOf(*level) : -1;
+    }
+};
+
+// --- Load ---
+
+TEST(Form1Load, ShowsStoredLevelWithOnlyItsItemChecked) {
+    for (int p = 0; p < kLevelCount; ++p) {
+        SCOPED_TRACE(p);
+        Rig r(kTable[static_cast<std::size_t>(p)]);
+        EXPECT_EQ(r.win.slider, p);
+        r.win.ExpectOnlyChecked(p);
+        EXPECT_TRUE(r.win.enabled);
+    }
+}
+
+TEST(Form1Load, NoDeviceShowsNoLevelAndDisablesLevelControls) {
+    Rig r(std::nullopt);
+    EXPECT_FALSE(r.form.device().has_value());
+    EXPECT_EQ(r.win.slider, 0);
+    EXPECT_EQ(r.win.Count("SetSliderValue 0"), 1);
+    r.win.ExpectOnlyChecked(-1);
+    EXPECT_FALSE(r.win.enabled);
+}
+
+TEST(Form1Load, AccelerationOneNamesNoLevel) {
+    Rig r(LevelValues{1, 1, 1});
+    ASSERT_TRUE(r.form.device().has_value());
+    EXPECT_EQ(r.win.slider, 0);
+    EXPECT_EQ(r.win.Count("SetSliderValue 0"), 1);
+    r.win.ExpectOnlyChecked(-1);
+    EXPECT_TRUE(r.win.enabled);
+}
+
+TEST(Form1Load, FillsTrayRecordWithoutAddingIconAndNeverWrites) {
+    Rig r(kTable[2]);
+    EXPECT_EQ(r.win.recordFills, 1);
+    EXPECT_FALSE(r.win.iconPresent);
+    EXPECT_FALSE(r.form.iconInNotificationArea());
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_EQ(r.win.Count("Add ok") + r.win.Count("Add failed"), 0);
+    EXPECT_EQ(CountOps(r.reg, Op::Set), 0);
+    EXPECT_EQ(r.reg.OpenHandleCount(), 0u);
+}
+
+// --- Notification icon ---
+
+TEST(Form1Tray, DoubleClickSequenceRestoresExactlyOnce) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    for (std::uint32_t m : {kLeftDown, kLeftUp, kLeftDouble, kLeftUp}) r.win.Mouse(m);
+    EXPECT_EQ(r.win.Count("Delete ok") + r.win.Count("Delete absent"), 1);
+    EXPECT_EQ(r.win.Count("Show"), 1);
+    EXPECT_EQ(r.win.state, WindowState::Normal);
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_FALSE(r.win.iconPresent);
+    EXPECT_EQ(r.win.Count("Hide"), 0) << "the Resize raised by SetStateNormal must not hide";
+}
+
+TEST(Form1Tray, RightButtonDownOpensMenuOtherMessagesDoNothing) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    for (std::uint32_t m : {kMove, kLeftDown, kLeftUp, kRightUp}) r.win.Mouse(m);
+    EXPECT_TRUE(r.win.log.empty());
+    r.win.Mouse(kRightDown);
+    EXPECT_EQ(r.win.log, std::vector<std::string>{"PopupMenu"});
+    r.win.Mouse(kRightUp);
+    EXPECT_EQ(r.win.Count("PopupMenu"), 1);
+    EXPECT_FALSE(r.win.visible);
+    EXPECT_TRUE(r.win.iconPresent);
+}
+
+TEST(Form1Tray, MouseMovesOverShownWindowAreIgnored) {
+    Rig r(kTable[2]);
+    r.win.state = WindowState::Maximized;
+    r.win.log.clear();
+    // The pointer at pixel column 515 or 516, rows 0 and 40.
+    for (std::uint32_t m : {kLeftDouble, kRightDown, (40u << 16) | kLeftDouble,
+                            (40u << 16) | kRightDown})
+        r.win.Mouse(m);
+    EXPECT_TRUE(r.win.log.empty());
+    EXPECT_EQ(r.win.state, WindowState::Maximized);
+}
+
+TEST(Form1Tray, LevelChosenFromPopupWhileHiddenIsWrittenAndShown) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    r.win.onPopup = [&] { r.form.MenuFull_Click(); };
+    r.win.Mouse(kRightDown);
+    EXPECT_EQ(Stored(r.reg), kTable[3]);
+    EXPECT_EQ(r.win.slider, 3);
+    r.win.ExpectOnlyChecked(3);
+    EXPECT_FALSE(r.win.visible);
+    EXPECT_TRUE(r.win.iconPresent);
+    EXPECT_EQ(r.win.state, WindowState::Minimized);
+}
+
+TEST(Form1Tray, MinimisingMaximisedWindowHidesAndRestoresToNormal) {
+    Rig r(kTable[2]);
+    r.win.UserMaximizes();
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_FALSE(r.win.iconPresent);
+    r.win.UserMinimizes();
+    EXPECT_FALSE(r.win.visible);
+    EXPECT_EQ(r.win.Count("Add ok"), 1);
+    r.win.Mouse(kLeftDouble);
+    EXPECT_EQ(r.win.state, WindowState::Normal);
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_FALSE(r.win.iconPresent);
+}
+
+TEST(Form1Tray, EachMinimiseAddsIconAnewNeverTwo) {
+    Rig r(kTable[2]);
+    for (int i = 0; i < 3; ++i) {
+        r.win.UserMinimizes();
+        EXPECT_TRUE(r.win.iconPresent);
+        r.win.UserMinimizes();  // a second Resize while minimised
+        r.win.Mouse(kLeftDouble);
+        EXPECT_FALSE(r.win.iconPresent);
+    }
+    EXPECT_EQ(r.win.Count("Add ok"), 3);
+    EXPECT_EQ(r.win.Count("Add failed"), 0);
+    EXPECT_EQ(r.win.Count("Delete ok"), 3);
+    EXPECT_EQ(r.win.Count("Delete absent"), 0);
+}
+
+TEST(Form1Tray, MenuExitRemovesIconAndEnds) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    r.win.onPopup = [&] { r.form.MenuExit_Click(); };
+    r.win.Mouse(kRightDown);
+    EXPECT_TRUE(r.win.ended);
+    EXPECT_FALSE(r.win.iconPresent);
+    EXPECT_EQ(r.win.Count("Delete ok"), 1);
+    EXPECT_FALSE(r.form.iconInNotificationArea());
+}
+
+TEST(Form1Tray, ClosingShownWindowSendsDeleteAndEnds) {
+    Rig r(kTable[2]);
+    r.win.Unload();
+    EXPECT_TRUE(r.win.ended);
+    EXPECT_EQ(r.win.Count("Delete absent"), 1);
+    EXPECT_EQ(CountOps(r.reg, Op::Set), 0);
+}
+
+TEST(Form1Tray, FailedAddLeavesWindowMinimisedOnTaskbar) {
+    Rig r(kTable[2]);
+    r.win.addFails = true;
+    r.win.UserMinimizes();
+    EXPECT_EQ(r.win.Count("Add failed"), 1);
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_EQ(r.win.state, WindowState::Minimized);
+    EXPECT_FALSE(r.form.iconInNotificationArea());
+    r.win.log.clear();
+    r.win.Mouse(kLeftDouble);
+    r.win.Mouse(kRightDown);
+    EXPECT_TRUE(r.win.log.empty());
+    // Restored from the taskbar, the next minimise tries again and succeeds.
+    r.win.addFails = false;
+    r.win.UserRestoresFromTaskbar();
+    r.win.UserMinimizes();
+    EXPECT_TRUE(r.win.iconPresent);
+    EXPECT_FALSE(r.win.visible);
+}
+
+TEST(Form1Tray, TaskbarCreatedWhileHiddenAddsIconAgain) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    r.win.ShellRestarts();
+    EXPECT_EQ(r.win.log, std::vector<std::string>{"Add ok"});
+    EXPECT_TRUE(r.win.iconPresent);
+    EXPECT_EQ(r.win.recordFills, 1);  // the record filled at Load is reused
+    EXPECT_FALSE(r.win.visible);
+    r.win.Mouse(kLeftDouble);  // and the icon still answers
+    EXPECT_TRUE(r.win.visible);
+}
+
+TEST(Form1Tray, TaskbarCreatedWhileShownDoesNothing) {
+    Rig r(kTable[2]);
+    r.win.ShellRestarts();
+    r.ToTray();
+    r.win.Mouse(kLeftDouble);
+    r.win.log.clear();
+    r.win.ShellRestarts();
+    EXPECT_TRUE(r.win.log.empty());
+    EXPECT_FALSE(r.win.iconPresent);
+}
+
+TEST(Form1Tray, TaskbarCreatedReaddFailingShowsWindow) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    r.win.addFails = true;
+    r.win.ShellRestarts();
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_EQ(r.win.state, WindowState::Normal);
+    EXPECT_FALSE(r.form.iconInNotificationArea());
+    r.win.log.clear();
+    r.win.Mouse(kRightDown);
+    EXPECT_TRUE(r.win.log.empty());
+}
+
+// --- Levels ---
+
+TEST(Form1Level, SliderScrollWritesTableValuesInOrderAndChecksFollow) {
+    Rig r(kTable[2]);
+    for (int p : {3, 0, 1, 2}) {
+        SCOPED_TRACE(p);
+        const LevelValues& v = kTable[static_cast<std::size_t>(p)];
+        r.reg.ClearCalls();
+        r.win.UserMovesSlider(p);
+        std::vector<std::pair<std::string, std::uint32_t>> sets;
+        for (const Call& c : r.reg.Calls())
+            if (c.op == Op::Set) sets.emplace_back(c.path + "|" + c.valueName, c.dword.value_or(99));
+        const std::vector<std::pair<std::string, std::uint32_t>> expected = {
+            {kMixer + "|Acceleration", v.acceleration},
+            {kPresence + "|VxD", v.vxd},
+            {kPresence + "|WDM", v.wdm}};
+        EXPECT_EQ(sets, expected);
+        EXPECT_EQ(Stored(r.reg), v);
+        EXPECT_EQ(r.win.slider, p);
+        r.win.ExpectOnlyChecked(p);
+    }
+    EXPECT_EQ(r.reg.OpenHandleCount(), 0u);
+}
+
+TEST(Form1Level, MenuClickChecksOnlyThatLevelAndWrites) {
+    Rig r(kTable[2]);
+    const std::array<void (Form1::*)(), 4> clicks = {&Form1::MenuOff_Click, &Form1::MenuBasic_Click,
+                                                     &Form1::MenuStandard_Click,
+                                                     &Form1::MenuFull_Click};
+    for (int p : {0, 3, 1, 2}) {
+        SCOPED_TRACE(p);
+        (r.form.*clicks[static_cast<std::size_t>(p)])();
+        EXPECT_EQ(Stored(r.reg), kTable[static_cast<std::size_t>(p)]);
+        EXPECT_EQ(r.win.slider, p);
+        r.win.ExpectOnlyChecked(p);
+    }
+}
+
+// A refused write leaves the registry partly changed; the window shows what it now holds.
+TEST(Form1Level, FailedApplyShowsWhatRegistryHolds) {
+    {
+        SCOPED_TRACE("presence key denied, Standard -> Full: the mixer write alone makes Full");
+        Rig r(kTable[2]);
+        r.reg.DenyFullAccess(kPresence);
+        r.win.UserMovesSlider(3);
+        EXPECT_EQ(Stored(r.reg), (LevelValues{0, 1, 1}));
+        EXPECT_EQ(r.ScannedPosition(), 3);
+        EXPECT_EQ(r.win.slider, 3);
+        r.win.ExpectOnlyChecked(3);
+    }
+    {
+        // The keys are read with full access too, so a denied "VxD" reads as unusable: Off.
+        SCOPED_TRACE("presence key denied, Standard -> Off: VxD unreadable, so Off");
+        Rig r(kTable[2]);
+        r.reg.DenyFullAccess(kPresence);
+        r.win.UserMovesSlider(0);
+        EXPECT_EQ(Stored(r.reg), (LevelValues{15, 1, 1}));
+        EXPECT_EQ(r.ScannedPosition(), 0);
+        EXPECT_EQ(r.win.slider, 0);
+        r.win.ExpectOnlyChecked(0);
+    }
+    {
+        SCOPED_TRACE("mixer writes fail, Standard -> Full from the menu: still Standard");
+        Rig r(kTable[2]);
+        r.reg.FailWrites(kMixer, kErrorAccessDenied);
+        r.form.MenuFull_Click();
+        EXPECT_EQ(r.ScannedPosition(), 2);
+        EXPECT_EQ(r.win.slider, 2);
+        r.win.ExpectOnlyChecked(2);
+    }
+    {
+        SCOPED_TRACE("presence writes fail, Off -> Basic from the menu: VxD stays 0, so Off");
+        Rig r(kTable[0]);
+        r.reg.FailWrites(kPresence, kErrorAccessDenied);
+        r.form.MenuBasic_Click();
+        EXPECT_EQ(Stored(r.reg), kTable[0]);
+        EXPECT_EQ(r.ScannedPosition(), 0);
+        EXPECT_EQ(r.win.slider, 0);
+        r.win.ExpectOnlyChecked(0);
+    }
+    {
+        SCOPED_TRACE("mixer key denied, Full -> Standard: Acceleration unreadable, no level");
+        Rig r(kTable[3]);
+        r.reg.DenyFullAccess(kMixer);
+        r.win.UserMovesSlider(2);
+        EXPECT_EQ(Stored(r.reg), (LevelValues{0, 1, 1}));
+        EXPECT_EQ(r.ScannedPosition(), -1);
+        EXPECT_EQ(r.win.slider, 0);
+        r.win.ExpectOnlyChecked(-1);
+    }
+}
+
+TEST(Form1Level, NoDeviceWritesNothingAndSliderReturnsToZero) {
+    Rig r(std::nullopt);
+    r.reg.ClearCalls();
+    r.win.UserMovesSlider(2);
+    EXPECT_EQ(r.win.slider, 0);
+    r.win.ExpectOnlyChecked(-1);
+    r.form.MenuFull_Click();
+    EXPECT_EQ(r.win.slider, 0);
+    r.win.ExpectOnlyChecked(-1);
+    EXPECT_TRUE(r.reg.Calls().empty()) << "no registry call at all, not even an Open";
+}
+
+TEST(Form1Level, RestartShowsTheLevelLastChosen) {
+    for (int p = 0; p < kLevelCount; ++p) {
+        SCOPED_TRACE(p);
+        MemoryRegistry reg;
+        Seed(reg, kTable[(p + 2) % kLevelCount]);
+        {
+            FakeWindow win;
+            Form1 form(win, reg);
+            win.form = &form;
+            form.Form_Load();
+            win.UserMovesSlider(p);
+            win.Unload();
+        }
+        FakeWindow win;
+        Form1 form(win, reg);
+        win.form = &form;
+        form.Form_Load();
+        EXPECT_EQ(win.slider, p);
+        win.ExpectOnlyChecked(p);
+    }
+}
+
+}  // namespace
+}  // namespace quillaro

@@ -1,0 +1,315 @@
+#include "form1_window.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <string_view>
+
+#include "resource.h"
+
+namespace quillaro::win32 {
+
+namespace {
+
+// Design sizes in twips (1/1440 inch).
+constexpr int kClientWidth = 2730;
+constexpr int kClientHeight = 1320;
+
+struct ControlLayout {
+    int id;
+    const char* caption;  // nullptr for the slider
+    int left, top, width, height;
+};
+
+// In creation order.
+constexpr std::array<ControlLayout, 6> kControls{{
+    {Slider1, nullptr, 120, 480, 2415, 375},
+    {Label5, "Full", 2280, 960, 375, 255},
+    {Label4, "Standard", 1320, 960, 735, 255},
+    {Label3, "Basic", 720, 960, 495, 255},
+    {Label2, "Off", 240, 960, 255, 255},
+    {Label1, "DirectX Sound Acceleration", 120, 120, 2415, 255},
+}};
+
+struct MenuEntry {
+    MenuCommand command;
+    const char* caption;
+};
+
+constexpr std::array<MenuEntry, 6> kMenu{{
+    {MenuOff, "Acceleration Off"},
+    {MenuBasic, "Basic Acceleration"},
+    {MenuStandard, "Standard Acceleration"},
+    {MenuFull, "Full Acceleration"},
+    {MenuShow, "Show Quillaro"},
+    {MenuExit, "Exit Quillaro"},
+}};
+
+UINT LevelCommand(AccelerationLevel level) { return MenuOff + static_cast<UINT>(level); }
+
+constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW;
+
+int CALLBACK FontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool FontInstalled(HDC dc, std::string_view face) {
+    LOGFONTA query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    face.copy(query.lfFaceName, LF_FACESIZE - 1);
+    bool found = false;
+    EnumFontFamiliesExA(dc, &query, FontFound, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+}  // namespace
+
+bool RegisterForm1Class(HINSTANCE instance) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = Form1Window::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    return RegisterClassExA(&windowClass) != 0 ||
+           GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+Form1Window::Form1Window(HINSTANCE instance, RegistryApi& registry)
+    : instance_(instance), form_(*this, registry) {}
+
+Form1Window::~Form1Window() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool Form1Window::Create() {
+    HDC screen = GetDC(nullptr);
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+
+    RECT frame{0, 0, Pixels(kClientWidth), Pixels(kClientHeight)};
+    AdjustWindowRectEx(&frame, kFrameStyle, FALSE, 0);
+    hwnd_ = CreateWindowExA(0, kWindowClass, kCaption, kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            instance_, this);
+    if (!hwnd_) return false;
+    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+
+    bigIcon_.reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_QUILLARO),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_QUILLARO),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+
+    CreateFonts();
+    CreateControls();
+    CreateMenu();
+    form_.Form_Load();
+    return true;
+}
+
+void Form1Window::CreateFonts() {
+    // MS Sans Serif 8.25 pt where it is installed, its TrueType successor otherwise.
+    HDC screen = GetDC(nullptr);
+    const char* face = "MS Sans Serif";
+    for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Tahoma"}) {
+        if (FontInstalled(screen, candidate)) {
+            face = candidate;
+            break;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    const int height = -MulDiv(825, dpi_, 72 * 100);
+    auto make = [&](int weight) {
+        return UniqueFont(CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                                      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face));
+    };
+    font_ = make(FW_NORMAL);
+    boldFont_ = make(FW_BOLD);
+}
+
+void Form1Window::CreateControls() {
+    for (const ControlLayout& control : kControls) {
+        const bool isSlider = control.caption == nullptr;
+        const DWORD style = isSlider ? WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ |
+                                           TBS_BOTTOM | TBS_AUTOTICKS
+                                     : WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+        HWND child = CreateWindowExA(
+            0, isSlider ? TRACKBAR_CLASSA : "STATIC", isSlider ? "" : control.caption, style,
+            Pixels(control.left), Pixels(control.top), Pixels(control.width),
+            Pixels(control.height), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+            instance_, nullptr);
+        HFONT font = control.id == Label1 ? boldFont_.get() : font_.get();
+        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (isSlider) slider_ = child;
+    }
+    SendMessageA(slider_, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLevelCount - 1));
+    SendMessageA(slider_, TBM_SETLINESIZE, 0, 1);
+    SendMessageA(slider_, TBM_SETPAGESIZE, 0, 1);
+    SendMessageA(slider_, TBM_SETTICFREQ, 1, 0);
+    SendMessageA(slider_, TBM_SETPOS, TRUE, 0);
+}
+
+void Form1Window::CreateMenu() {
+    menu_.reset(CreatePopupMenu());
+    for (const MenuEntry& entry : kMenu)
+        AppendMenuA(menu_.get(), MF_STRING, entry.command, entry.caption);
+}
+
+void Form1Window::ShowFirstTime(int showCommand) {
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    SetFocus(slider_);
+}
+
+LRESULT CALLBACK Form1Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* creating = static_cast<Form1Window*>(
+            reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        creating->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creating));
+    }
+    auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+    return self->Handle(message, wParam, lParam);
+}
+
+LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE:
+            if (slider_) form_.Form_Resize();
+            return 0;
+        case WM_MOUSEMOVE:
+            form_.Form_MouseMove(static_cast<std::uint32_t>(lParam));
+            return 0;
+        case WM_HSCROLL:
+            if (reinterpret_cast<HWND>(lParam) == slider_) OnScroll(LOWORD(wParam));
+            return 0;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == 0 && lParam == 0) OnCommand(LOWORD(wParam));
+            return 0;
+        case WM_ACTIVATE:
+            // The slider is the only control that takes the focus.
+            if (LOWORD(wParam) != WA_INACTIVE) SetFocus(slider_);
+            return 0;
+        case WM_DESTROY: {
+            form_.Form_Unload();
+            HWND closing = hwnd_;
+            hwnd_ = nullptr;
+            SetWindowLongPtrA(closing, GWLP_USERDATA, 0);
+            PostQuitMessage(0);
+            return 0;
+        }
+        default:
+            if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+                form_.Form_TaskbarCreated();
+                return 0;
+            }
+            return DefWindowProcA(hwnd_, message, wParam, lParam);
+    }
+}
+
+void Form1Window::OnScroll(int code) {
+    // Every move of the thumb by the user writes at once. The end-of-move notification and
+    // drag updates that leave the thumb where it was write nothing new.
+    const int position = SliderValue();
+    if (code == TB_ENDTRACK) {
+        lastTrackPosition_ = -1;
+        return;
+    }
+    if ((code == TB_THUMBTRACK || code == TB_THUMBPOSITION) && position == lastTrackPosition_)
+        return;
+    lastTrackPosition_ = position;
+    form_.Slider1_Scroll();
+}
+
+void Form1Window::OnCommand(UINT command) {
+    switch (command) {
+        case MenuOff: form_.MenuOff_Click(); break;
+        case MenuBasic: form_.MenuBasic_Click(); break;
+        case MenuStandard: form_.MenuStandard_Click(); break;
+        case MenuFull: form_.MenuFull_Click(); break;
+        case MenuShow: form_.MenuShow_Click(); break;
+        case MenuExit: form_.MenuExit_Click(); break;
+        default: break;
+    }
+}
+
+int Form1Window::SliderValue() const {
+    return static_cast<int>(SendMessageA(slider_, TBM_GETPOS, 0, 0));
+}
+
+void Form1Window::SetSliderValue(int position) {
+    // TBM_SETPOS sends no scroll notification, so a position set here never writes.
+    SendMessageA(slider_, TBM_SETPOS, TRUE, position);
+}
+
+void Form1Window::SetChecked(AccelerationLevel level, bool checked) {
+    CheckMenuItem(menu_.get(), LevelCommand(level),
+                  MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void Form1Window::SetLevelControlsEnabled(bool enabled) {
+    EnableWindow(slider_, enabled);
+    for (int level = 0; level < kLevelCount; ++level)
+        EnableMenuItem(menu_.get(), LevelCommand(static_cast<AccelerationLevel>(level)),
+                       MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+WindowState Form1Window::State() const {
+    if (IsIconic(hwnd_)) return WindowState::Minimized;
+    if (IsZoomed(hwnd_)) return WindowState::Maximized;
+    return WindowState::Normal;
+}
+
+void Form1Window::SetStateNormal() {
+    // The window comes back in its normal size, also when it was maximised before minimising.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(hwnd_, &placement);
+    placement.flags &= ~WPF_RESTORETOMAXIMIZED;
+    placement.showCmd = IsWindowVisible(hwnd_) ? SW_SHOWNORMAL : SW_HIDE;
+    SetWindowPlacement(hwnd_, &placement);
+}
+
+void Form1Window::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+
+void Form1Window::Show() {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(hwnd_, &placement);
+    placement.flags &= ~WPF_RESTORETOMAXIMIZED;
+    placement.showCmd = IsZoomed(hwnd_) ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    SetWindowPlacement(hwnd_, &placement);
+    SetForegroundWindow(hwnd_);
+}
+
+void Form1Window::PopupMenu() {
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    // The menu closes when the user clicks elsewhere only if its owner is the foreground window.
+    SetForegroundWindow(hwnd_);
+    const UINT chosen =
+        static_cast<UINT>(TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_LEFTBUTTON |
+                                                          TPM_RETURNCMD | TPM_NONOTIFY,
+                                         pointer.x, pointer.y, 0, hwnd_, nullptr));
+    PostMessageA(hwnd_, WM_NULL, 0, 0);
+    if (chosen != 0) OnCommand(chosen);
+}
+
+void Form1Window::FillTrayIconData() { sysTray_.Fill(hwnd_, smallIcon_.get()); }
+
+bool Form1Window::NotifyIcon(TrayMessage message) { return sysTray_.NotifyIcon(message); }
+
+void Form1Window::Unload() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+}  // namespace quillaro::win32

@@ -1,0 +1,91 @@
+// The main window on Win32: builds the controls and the menu, turns window messages into the
+// Form1 handlers and the handlers' requests into Win32 calls.
+#pragma once
+
+#include <windows.h>
+
+#include "form1.h"
+#include "registry_api.h"
+#include "sys_tray.h"
+#include "win32_handles.h"
+
+namespace quillaro::win32 {
+
+// Command identifiers of the menu items, in menu order.
+enum MenuCommand : UINT {
+    MenuOff = 101,
+    MenuBasic,
+    MenuStandard,
+    MenuFull,
+    MenuShow,
+    MenuExit,
+};
+
+// Control identifiers, in creation order.
+enum ControlId : int { Slider1 = 201, Label5, Label4, Label3, Label2, Label1 };
+
+inline constexpr char kWindowClass[] = "QuillaroForm1";
+inline constexpr char kCaption[] = "Quillaro - Brask";
+
+class Form1Window final : public FormWindow {
+public:
+    Form1Window(HINSTANCE instance, RegistryApi& registry);
+    Form1Window(const Form1Window&) = delete;
+    Form1Window& operator=(const Form1Window&) = delete;
+    ~Form1Window() override;
+
+    // Creates the window and runs its Load; the window is not shown yet.
+    bool Create();
+    // Shows the window at the platform's default position with the slider focused.
+    void ShowFirstTime(int showCommand);
+
+    HWND hwnd() const { return hwnd_; }
+    HWND slider() const { return slider_; }
+    HMENU menu() const { return menu_.get(); }
+    const SysTray& sysTray() const { return sysTray_; }
+    Form1& form() { return form_; }
+
+    // FormWindow
+    int SliderValue() const override;
+    void SetSliderValue(int position) override;
+    void SetChecked(AccelerationLevel level, bool checked) override;
+    void SetLevelControlsEnabled(bool enabled) override;
+    WindowState State() const override;
+    void SetStateNormal() override;
+    void Hide() override;
+    void Show() override;
+    void PopupMenu() override;
+    void FillTrayIconData() override;
+    bool NotifyIcon(TrayMessage message) override;
+    void Unload() override;
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls();
+    void CreateFonts();
+    void CreateMenu();
+    void OnCommand(UINT command);
+    void OnScroll(int code);
+    int Pixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
+
+    HINSTANCE instance_;
+    Form1 form_;
+    SysTray sysTray_;
+    HWND hwnd_ = nullptr;
+    HWND slider_ = nullptr;
+    int dpi_ = 96;
+    UINT taskbarCreated_ = 0;
+    int lastTrackPosition_ = -1;
+    UniqueMenu menu_;
+    UniqueFont font_;
+    UniqueFont boldFont_;
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
+};
+
+// Registers the window class; once per process.
+bool RegisterForm1Class(HINSTANCE instance);
+
+}  // namespace quillaro::win32
