@@ -50,6 +50,7 @@ void Form1::Form_Resize() {
 
 void Form1::Form_MouseMove(std::uint32_t lParam) {
     // Ordinary mouse moves over the client area arrive here too; only the icon's count.
+    if (!iconShown_) return;
     const std::uint32_t message = lParam & 0xFFFF;
     if (message == kIconDoubleClick)
         MenuShow_Click();
