@@ -75,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         StoredCase{"Binary1", true, kRegBinary, Bytes({1, 0, 0, 0}), LevelCode::NoTableLevel},
         // The bytes are a little-endian number that must match exactly.
         StoredCase{"Dword3840", true, kRegDword, Bytes({0, 15, 0, 0}), LevelCode::Unusable},
+        StoredCase{"Dword256", true, kRegDword, Bytes({0, 1, 0, 0}), LevelCode::Unusable},
         StoredCase{"Dword0x01000000", true, kRegDword, Bytes({0, 0, 0, 1}), LevelCode::Unusable},
         StoredCase{"Dword15BigEndian", true, kRegDword, Bytes({0, 0, 0, 15}), LevelCode::Unusable},
         StoredCase{"Dword2", true, kRegDword, Bytes({2, 0, 0, 0}), LevelCode::Unusable},

@@ -12,53 +12,9 @@ namespace {
 using testing::Bytes;
 using testing::Describe;
 using testing::EveryOpenedKeyClosed;
+using testing::ForwardingRegistry;
 using testing::MemoryRegistry;
 using testing::Op;
-
-// Passes every call on to a MemoryRegistry, recording how keys were opened, and can report a
-// longest subkey name shorter than the real one (as a registry counting characters of a
-// double-byte code page does), so the first enumeration attempt is too short.
-class ForwardingRegistry final : public RegistryApi {
-public:
-    explicit ForwardingRegistry(MemoryRegistry& inner) : inner_(inner) {}
-
-    struct OpenArgs {
-        KeyHandle root;
-        std::string subKey;
-        std::uint32_t options;
-        std::uint32_t access;
-    };
-    std::vector<OpenArgs> opens;
-    std::optional<std::uint32_t> reportedLongest;
-
-    std::int32_t OpenKeyEx(KeyHandle root, const char* subKey, std::uint32_t options,
-                           std::uint32_t access, KeyHandle* result) override {
-        opens.push_back({root, subKey, options, access});
-        return inner_.OpenKeyEx(root, subKey, options, access, result);
-    }
-    std::int32_t QueryInfoKey(KeyHandle key, std::uint32_t* subKeys,
-                              std::uint32_t* maxSubKeyLength) override {
-        const std::int32_t result = inner_.QueryInfoKey(key, subKeys, maxSubKeyLength);
-        if (reportedLongest) *maxSubKeyLength = *reportedLongest;
-        return result;
-    }
-    std::int32_t EnumKeyEx(KeyHandle key, std::uint32_t index, char* name,
-                           std::uint32_t* nameLength) override {
-        return inner_.EnumKeyEx(key, index, name, nameLength);
-    }
-    std::int32_t QueryValueEx(KeyHandle key, const char* valueName, std::uint32_t* type,
-                              std::byte* data, std::uint32_t* dataSize) override {
-        return inner_.QueryValueEx(key, valueName, type, data, dataSize);
-    }
-    std::int32_t SetValueEx(KeyHandle key, const char* valueName, std::uint32_t type,
-                            const std::byte* data, std::uint32_t dataSize) override {
-        return inner_.SetValueEx(key, valueName, type, data, dataSize);
-    }
-    std::int32_t CloseKey(KeyHandle key) override { return inner_.CloseKey(key); }
-
-private:
-    MemoryRegistry& inner_;
-};
 
 class RegistryOpsTest : public ::testing::Test {
 protected:

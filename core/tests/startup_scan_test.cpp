@@ -81,7 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StoredLevelCase{"Acc15VxD1", 15, 1, AccelerationLevel::Basic},
                       StoredLevelCase{"Acc15VxD0", 15, 0, AccelerationLevel::Off},
                       StoredLevelCase{"Acc15VxD8", 15, 8, AccelerationLevel::Off},
-                      StoredLevelCase{"Acc15VxD15", 15, 15, AccelerationLevel::Off},
                       StoredLevelCase{"Acc15VxD2", 15, 2, AccelerationLevel::Off},
                       StoredLevelCase{"Acc15NoVxD", 15, std::nullopt, AccelerationLevel::Off},
                       StoredLevelCase{"Acc8VxD0", 8, 0, AccelerationLevel::Standard},
