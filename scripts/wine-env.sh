@@ -129,17 +129,19 @@ wine_prefix_setup() {
         # Serialise parallel callers (ctest -j) on one prefix.
         exec 9>"$WINE_BUILD_DIR/.wineprefix.lock"
         flock 9
+        # Neutral cwd: wine looks for "reg"/"wineboot" in the cwd first.
+        cd / || exit 1
         [ -f "$WINEPREFIX/$_WINE_ENV_MARK" ] && exit 0
         had_server=0
         wine_server_running && had_server=1
         echo "wine-env.sh: preparing $WINEPREFIX ..." >&2
         # wineboot does not need a DISPLAY; run it without one so that no
         # explorer.exe gets tied to a display that later goes away.
-        env -u DISPLAY -u WAYLAND_DISPLAY "$WINE_LOADER" wineboot -i >/dev/null 2>&1 || {
+        env -u DISPLAY -u WAYLAND_DISPLAY "$WINE_LOADER" wineboot.exe -i >/dev/null 2>&1 || {
             echo "wine-env.sh: wineboot -i failed" >&2; exit 1; }
         # No window manager in Xvfb: unmanaged windows avoid Wine's ~2 s wait
         # on every ShowWindow(SW_HIDE).
-        env -u DISPLAY -u WAYLAND_DISPLAY "$WINE_LOADER" reg add \
+        env -u DISPLAY -u WAYLAND_DISPLAY "$WINE_LOADER" 'C:\windows\system32\reg.exe' add \
             'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
             >/dev/null 2>&1 || { echo "wine-env.sh: reg add failed" >&2; exit 1; }
         if [ "$had_server" = 0 ]; then

@@ -30,7 +30,7 @@ protected:
 };
 
 TEST_F(MemoryRegistryTest, EnumeratesInNameOrderAndSaysWhenTheBufferIsShort) {
-    // Upper-case folding puts "AB" before "a_"; a prefix comes first.
+    // Lower-case folding puts "a_" before "AB" ('_' is 0x5F, 'b' 0x62); a prefix comes first.
     for (const char* name : {"a_", "AB", "a"}) reg_.CreateKey(key_ + "\\" + name);
     const KeyHandle key = Open(key_, kKeyAllAccess, kErrorSuccess);
     std::vector<std::string> names;
@@ -40,7 +40,7 @@ TEST_F(MemoryRegistryTest, EnumeratesInNameOrderAndSaysWhenTheBufferIsShort) {
         ASSERT_EQ(reg_.EnumKeyEx(key, i, buffer, &length), kErrorSuccess);
         names.emplace_back(buffer, length);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"a", "AB", "a_"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "a_", "AB"}));
     std::uint32_t length = sizeof buffer;
     EXPECT_EQ(reg_.EnumKeyEx(key, 3, buffer, &length), kErrorNoMoreItems);
 

@@ -67,10 +67,10 @@ TEST_F(RegistryOpsTest, MachineKeyThatDoesNotOpenHasNoHandleAndClosesNothing) {
 // --- ListSubkeyNames ----------------------------------------------------------------------
 
 TEST_F(RegistryOpsTest, NamesComeInWineOrderWithTheirStoredCase) {
-    // Upper-case folding puts '_' (0x5F) after letters; a prefix comes before longer names.
+    // Lower-case folding puts '_' (0x5F) before letters; a prefix comes before longer names.
     for (const char* name : {"zeta", "a_x", "AB", "a", "abc", "B"}) reg_.CreateKey(key_ + "\\" + name);
     EXPECT_EQ(ListSubkeyNames(reg_, key_),
-              (std::vector<std::string>{"a", "AB", "abc", "a_x", "B", "zeta"}));
+              (std::vector<std::string>{"a", "a_x", "AB", "abc", "B", "zeta"}));
 }
 
 TEST_F(RegistryOpsTest, NamesAreExactEvenBeside255CharacterNames) {

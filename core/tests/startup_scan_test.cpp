@@ -177,15 +177,15 @@ TEST_F(StartupScanTest, ADeviceWhosePciEnumerationFailsIsSkipped) {
 }
 
 TEST_F(StartupScanTest, OnlyTheFirstEnumeratedInstanceCounts) {
-    // Created first but enumerated second: upper-case folding puts "AB" before "a_1".
-    SeedLevel(reg_, "DEV", "a_1", AccelerationLevel::Full);
-    SeedLevel(reg_, "DEV", "AB", AccelerationLevel::Standard);
+    // Created second but enumerated first: lower-case folding puts "a_1" before "AB".
+    SeedLevel(reg_, "DEV", "AB", AccelerationLevel::Full);
+    SeedLevel(reg_, "DEV", "a_1", AccelerationLevel::Standard);
     ScanResult result = Scan();
-    EXPECT_EQ(result.device, KeysOf("DEV", "AB"));
+    EXPECT_EQ(result.device, KeysOf("DEV", "a_1"));
     EXPECT_EQ(result.level, AccelerationLevel::Standard);
 
     // A first instance without a usable value is not made up for by the second.
-    reg_.SetDword(KeysOf("DEV", "AB").mixerKeyPath, "Acceleration", 2);
+    reg_.SetDword(KeysOf("DEV", "a_1").mixerKeyPath, "Acceleration", 2);
     ExpectNothingFound();
 }
 

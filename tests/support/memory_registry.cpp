@@ -17,6 +17,10 @@ unsigned char Upper(char c) {
     return static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
+unsigned char Lower(char c) {
+    return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
@@ -37,7 +41,7 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
 
 bool RegistryNameLess::operator()(const std::string& a, const std::string& b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Upper(x) < Upper(y); });
+                                        [](char x, char y) { return Lower(x) < Lower(y); });
 }
 
 struct MemoryRegistry::Node {

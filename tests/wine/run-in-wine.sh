@@ -54,5 +54,12 @@ fi
 # shellcheck source=../../scripts/wine-env.sh
 source "$repo/scripts/wine-env.sh" "$build" || exit 2
 
-"$WINE_LOADER" "$exe" "$@"
-exit $?
+# Wine's own background processes (services, explorer) outlive the program and would keep
+# its output pipe open, so a caller reading to the end (ctest) would wait for them: pass the
+# program's output through a file instead.
+log=$(mktemp)
+"$WINE_LOADER" "$exe" "$@" >"$log" 2>&1 </dev/null
+status=$?
+cat "$log"
+rm -f "$log"
+exit $status
