@@ -14,6 +14,7 @@ namespace {
 // Design sizes in twips (1/1440 inch).
 constexpr int kClientWidth = 2730;
 constexpr int kClientHeight = 1320;
+constexpr int kSliderThumbLength = 240;
 
 struct ControlLayout {
     int id;
@@ -139,7 +140,7 @@ void Form1Window::CreateControls() {
     for (const ControlLayout& control : kControls) {
         const bool isSlider = control.caption == nullptr;
         const DWORD style = isSlider ? WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ |
-                                           TBS_BOTTOM | TBS_AUTOTICKS
+                                           TBS_BOTTOM | TBS_AUTOTICKS | TBS_FIXEDLENGTH
                                      : WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
         HWND child = CreateWindowExA(
             0, isSlider ? TRACKBAR_CLASSA : "STATIC", isSlider ? "" : control.caption, style,
@@ -154,6 +155,8 @@ void Form1Window::CreateControls() {
     SendMessageA(slider_, TBM_SETLINESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETPAGESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETTICFREQ, 1, 0);
+    // A thumb short enough that the tick marks below the channel fit in the control's height.
+    SendMessageA(slider_, TBM_SETTHUMBLENGTH, Pixels(kSliderThumbLength), 0);
     SendMessageA(slider_, TBM_SETPOS, TRUE, 0);
 }
 
