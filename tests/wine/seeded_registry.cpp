@@ -6,8 +6,11 @@
 
 namespace quillaro::testing {
 
-SeededRegistry::~SeededRegistry() {
+SeededRegistry::~SeededRegistry() { RemoveAll(); }
+
+void SeededRegistry::RemoveAll() {
     for (const std::string& device : devices_) RegDeleteTreeA(HKEY_LOCAL_MACHINE, device.c_str());
+    devices_.clear();
 }
 
 bool SeededRegistry::CreateKey(const std::string& path) {

@@ -33,6 +33,8 @@ public:
     // Adds PCI\<device>\<instance>\DirectSound with the given values; returns the instance path.
     std::string AddDevice(const std::string& device, const std::string& instance,
                           const DeviceValues& values);
+    // Deletes every device added so far.
+    void RemoveAll();
     // Creates PCI\<device> alone and removes it with the others.
     std::string AddDeviceKey(const std::string& device);
 

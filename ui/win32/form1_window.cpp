@@ -289,8 +289,11 @@ void Form1Window::Show() {
     placement.length = sizeof placement;
     GetWindowPlacement(hwnd_, &placement);
     placement.flags &= ~WPF_RESTORETOMAXIMIZED;
-    placement.showCmd = IsZoomed(hwnd_) ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    placement.showCmd = SW_SHOWNORMAL;
     SetWindowPlacement(hwnd_, &placement);
+    // Some window managers (Wine's among them) keep the restore-to-maximised flag of a window
+    // minimised from the maximised state; bring it down to its normal size then.
+    if (IsZoomed(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
     SetForegroundWindow(hwnd_);
 }
 

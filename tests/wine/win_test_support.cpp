@@ -1,0 +1,107 @@
+#include "win_test_support.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace quillaro::testing {
+
+void PressKey(WORD virtualKey) {
+    INPUT inputs[2] = {};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey;
+    }
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+namespace {
+void SendMouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+}  // namespace
+
+void ClickAt(POINT screen, bool right, int clicks) {
+    SetCursorPos(screen.x, screen.y);
+    for (int i = 0; i < clicks; ++i) {
+        SendMouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+        SendMouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+    }
+}
+
+void PressRightButtonAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    SendMouse(MOUSEEVENTF_RIGHTDOWN);
+}
+
+namespace {
+constexpr char kTrayWindow[] = "__winex11_standalone_tray";
+constexpr char kTrayIcon[] = "__winex11_tray_icon";
+}  // namespace
+
+int TrayIconCount() {
+    HWND tray = FindWindowA(kTrayWindow, nullptr);
+    if (!tray) return 0;
+    int count = 0;
+    for (HWND icon = FindWindowExA(tray, nullptr, kTrayIcon, nullptr); icon;
+         icon = FindWindowExA(tray, icon, kTrayIcon, nullptr))
+        if (IsWindowVisible(icon)) ++count;
+    return count;
+}
+
+HWND FirstTrayIcon() {
+    HWND tray = FindWindowA(kTrayWindow, nullptr);
+    if (!tray) return nullptr;
+    for (HWND icon = FindWindowExA(tray, nullptr, kTrayIcon, nullptr); icon;
+         icon = FindWindowExA(tray, icon, kTrayIcon, nullptr))
+        if (IsWindowVisible(icon)) return icon;
+    return nullptr;
+}
+
+HWND OpenPopupMenu() {
+    HWND menu = FindWindowA("#32768", nullptr);
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+long long RegQueryDword(const std::string& keyPath, const std::string& valueName) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    std::string command = "reg.exe query \"HKLM\\" + keyPath + "\" /v \"" + valueName + "\"";
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    std::string output;
+    if (started) {
+        char buffer[512];
+        DWORD read = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            output.append(buffer, read);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(readEnd);
+    // A line such as "    Acceleration    REG_DWORD    0x8".
+    std::istringstream lines(output);
+    std::string name, type, number;
+    while (lines >> name) {
+        if (name != valueName) continue;
+        if (lines >> type >> number && type == "REG_DWORD")
+            return std::strtoll(number.c_str(), nullptr, 16);
+    }
+    return -1;
+}
+
+}  // namespace quillaro::testing

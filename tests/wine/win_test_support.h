@@ -1,0 +1,55 @@
+// Helpers for the Windows tests that drive real windows: message pumping with a deadline,
+// real keyboard and mouse input, and the notification area as Wine's X11 driver shows it.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+namespace quillaro::testing {
+
+// Dispatches this thread's messages until done() holds or five seconds have passed.
+template <typename Done>
+bool PumpUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) continue;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// Waits without pumping (for a thread other than the window's).
+template <typename Done>
+bool WaitUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// A key pressed and released through the system's input queue.
+void PressKey(WORD virtualKey);
+// Mouse clicks at a screen position through the system's input queue.
+void ClickAt(POINT screen, bool right, int clicks);
+void PressRightButtonAt(POINT screen);
+
+// The notification-area icons Wine shows in its stand-alone tray window.
+int TrayIconCount();
+HWND FirstTrayIcon();
+// The visible pop-up menu window, if one is open.
+HWND OpenPopupMenu();
+
+// Runs "reg query" on a value under HKEY_LOCAL_MACHINE and returns its number, or -1.
+long long RegQueryDword(const std::string& keyPath, const std::string& valueName);
+
+}  // namespace quillaro::testing
