@@ -22,8 +22,8 @@
 //    7 FAILINFO key err         RegQueryInfoKey on the key fails
 //    8 FAILWRITE key err        writes into the key fail
 //    9 CREATE   key             creates the key without values
-//   10 MANY     count pattern   adds 8*(count%32+1) devices "VEN_xxxx&DEV_xxxx" with one
-//                               instance each, levels varying with pattern
+//   10 MANY     count pattern   adds 4*(count%16+1) devices "VEN_xxxx&DEV_xxxx" with one
+//                               instance each, levels varying with pattern (256 devices at most)
 //   11 POSITION 4 bytes         an extra slider position (little-endian int32) to apply
 //   12 CASE                     toggles spelling "directsound\mixer defaults" in lower case
 //   13-15                       nothing
@@ -62,7 +62,7 @@ using quillaro::testing::RegistryNameLess;
 
 constexpr std::uint32_t kNone = 0, kSz = 1, kExpandSz = 2, kBinary = 3, kDword = 4,
                         kDwordBigEndian = 5, kMultiSz = 7, kQword = 11;
-constexpr std::size_t kMaxDevices = 1024;
+constexpr std::size_t kMaxDevices = 256;
 constexpr std::size_t kMaxCommands = 256;
 
 // The fuzzer's own table of levels, kept apart from core's.
@@ -339,7 +339,7 @@ std::vector<int> Build(Reader& in, Builder& b) {
             }
             case 9: b.CreateKey(at.Key(in.Byte())); break;
             case 10: {
-                const std::size_t count = 8 * (in.Byte() % 32 + 1);
+                const std::size_t count = 4 * (in.Byte() % 16 + 1);
                 const std::uint8_t pattern = in.Byte();
                 for (std::size_t i = 0; i < count && b.deviceCount < kMaxDevices; ++i) {
                     char name[32];

@@ -121,7 +121,7 @@ wine_server_stop() {
 }
 
 # --- prefix setup ---------------------------------------------------------
-_WINE_ENV_MARK=".wine-env-ready-1"
+_WINE_ENV_MARK=".wine-env-ready-2"
 
 wine_prefix_setup() {
     [ -f "$WINEPREFIX/$_WINE_ENV_MARK" ] && return 0
@@ -144,6 +144,11 @@ wine_prefix_setup() {
         env -u DISPLAY -u WAYLAND_DISPLAY "$WINE_LOADER" 'C:\windows\system32\reg.exe' add \
             'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
             >/dev/null 2>&1 || { echo "wine-env.sh: reg add failed" >&2; exit 1; }
+        # Wine draws the caption buttons of unmanaged windows with Marlett; Debian keeps the
+        # font outside the prefix, where this Wine does not look for it.
+        if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+            cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+        fi
         if [ "$had_server" = 0 ]; then
             # Let the (non-persistent) server write the registry files and exit.
             "$WINE_SERVER_BIN" -w
