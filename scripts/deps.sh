@@ -2,8 +2,9 @@
 # Installs what building and testing need on Debian 12 (as root, or through sudo).
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ libgtest-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick
   clang libclang-rt-14-dev
 )
