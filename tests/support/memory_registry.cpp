@@ -52,6 +52,11 @@ struct MemoryRegistry::Node {
     std::vector<std::pair<std::string, StoredValue>> values;
     bool deniesFullAccess = false;
     std::map<std::uint32_t, std::int32_t> failingEnumIndexes;
+    // The child last enumerated and its index, so enumerating in order takes constant time
+    // per call as Wine's sorted array of subkeys does; reset whenever a child is added.
+    std::uint32_t enumIndex = 0;
+    std::map<std::string, std::unique_ptr<Node>, RegistryNameLess>::iterator enumAt;
+    bool enumValid = false;
     std::int32_t queryInfoError = kErrorSuccess;
     std::int32_t writeError = kErrorSuccess;
 
@@ -80,6 +85,7 @@ MemoryRegistry::Node& MemoryRegistry::Create(std::string_view path) {
     for (std::string_view part : SplitPath(path)) {
         auto& child = node->children[std::string(part)];
         if (!child) {
+            node->enumValid = false;
             child = std::make_unique<Node>();
             child->name = part;
             child->path = node->path.empty() ? std::string(part) : node->path + "\\" + std::string(part);
@@ -215,7 +221,14 @@ std::int32_t MemoryRegistry::EnumKeyEx(KeyHandle key, std::uint32_t index, char*
     if (auto failing = node->failingEnumIndexes.find(index); failing != node->failingEnumIndexes.end())
         return Log(Op::Enum, node, {}, failing->second);
     if (index >= node->children.size()) return Log(Op::Enum, node, {}, kErrorNoMoreItems);
-    const std::string& childName = std::next(node->children.begin(), index)->first;
+    if (!node->enumValid || index < node->enumIndex) {
+        node->enumAt = node->children.begin();
+        node->enumIndex = 0;
+        node->enumValid = true;
+    }
+    node->enumAt = std::next(node->enumAt, index - node->enumIndex);
+    node->enumIndex = index;
+    const std::string& childName = node->enumAt->first;
     if (childName.size() + 1 > *nameLength) return Log(Op::Enum, node, childName, kErrorMoreData);
     std::memcpy(name, childName.c_str(), childName.size() + 1);
     *nameLength = static_cast<std::uint32_t>(childName.size());

@@ -26,16 +26,17 @@ void SendMouse(DWORD flags) {
 }  // namespace
 
 void ClickAt(POINT screen, bool right, int clicks) {
+    // Clicks that follow earlier ones within the double-click time make a double-click: a
+    // single click starts only once that time has passed, as a user's separate click would.
+    static ULONGLONG lastClick = 0;
+    const ULONGLONG separate = lastClick + GetDoubleClickTime() + 50;
+    WaitUntil([&] { return GetTickCount64() > separate; });
     SetCursorPos(screen.x, screen.y);
     for (int i = 0; i < clicks; ++i) {
         SendMouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
         SendMouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
     }
-}
-
-void PressRightButtonAt(POINT screen) {
-    SetCursorPos(screen.x, screen.y);
-    SendMouse(MOUSEEVENTF_RIGHTDOWN);
+    lastClick = GetTickCount64();
 }
 
 namespace {

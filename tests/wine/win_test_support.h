@@ -41,7 +41,6 @@ bool WaitUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds
 void PressKey(WORD virtualKey);
 // Mouse clicks at a screen position through the system's input queue.
 void ClickAt(POINT screen, bool right, int clicks);
-void PressRightButtonAt(POINT screen);
 
 // The notification-area icons Wine shows in its stand-alone tray window.
 int TrayIconCount();

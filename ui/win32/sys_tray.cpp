@@ -1,7 +1,5 @@
 #include "sys_tray.h"
 
-#include <shellapi.h>
-
 #include <cstddef>
 #include <cstring>
 
@@ -41,7 +39,16 @@ void SysTray::Fill(HWND window, HICON icon) {
 bool SysTray::NotifyIcon(TrayMessage message) const {
     NOTIFYICONDATAA record{};
     std::memcpy(&record, &trayIconData_, sizeof trayIconData_);
-    return Shell_NotifyIconA(static_cast<DWORD>(message), &record) != FALSE;
+    if (!shellNotifyIcon_) {
+        // Nothing was ever added, so there is nothing to remove.
+        if (message == TrayMessage::Delete) return false;
+        shell32_.reset(LoadLibraryA("shell32.dll"));
+        if (!shell32_) return false;
+        shellNotifyIcon_ = reinterpret_cast<ShellNotifyIcon>(
+            reinterpret_cast<void*>(GetProcAddress(shell32_.get(), "Shell_NotifyIconA")));
+        if (!shellNotifyIcon_) return false;
+    }
+    return shellNotifyIcon_(static_cast<DWORD>(message), &record) != FALSE;
 }
 
 }  // namespace quillaro::win32

@@ -3,7 +3,11 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 
 #include "form1.h"
 
@@ -20,6 +24,11 @@ struct TrayIconData {
     char szTip[64];
 };
 
+struct LibraryDeleter {
+    void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
+
 class SysTray {
 public:
     // Fills the record once; the icon is added and removed with it unchanged from then on.
@@ -29,7 +38,13 @@ public:
     const TrayIconData& trayIconData() const { return trayIconData_; }
 
 private:
+    using ShellNotifyIcon = BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*);
+
     TrayIconData trayIconData_{};
+    // The shell is loaded at the first minimise, not at start: it is the largest library the
+    // program uses and most runs never need it.
+    mutable UniqueLibrary shell32_;
+    mutable ShellNotifyIcon shellNotifyIcon_ = nullptr;
 };
 
 }  // namespace quillaro::win32
