@@ -1,12 +1,44 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in build/bench (Release) and runs them, printing Google Benchmark's
-# table. Extra arguments go to the benchmark program, e.g.
-#     scripts/bench.sh --benchmark_filter=StartupScan --benchmark_repetitions=5
+# Measures what the program costs, all in one run:
+#  1. Google Benchmark over the in-memory registry (build/bench, Release): the start-up scan
+#     over 10 to 10,000 devices, per device, classification and apply. Extra arguments go to
+#     the benchmark program, e.g. --benchmark_filter=StartupScan --benchmark_repetitions=5
+#  2. the size of the stripped 32-bit release executable and the DLLs it imports;
+#  3. under wine64 and Xvfb: start to window shown against a bare window program, side by side,
+#     and the start-up scan over 1,000 devices in Wine's registry.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/deps.sh
 
-build=build/bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLARO_BENCH=ON \
+echo "=== start-up scan, classification and apply over the in-memory registry"
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLARO_BENCH=ON \
   -DQUILLARO_WINDOWS_TESTS=OFF >/dev/null
-ninja -C "$build" core_bench
-"$build/bench/core_bench" --benchmark_counters_tabular=true "$@"
+ninja -C build/bench core_bench >/dev/null
+build/bench/bench/core_bench --benchmark_counters_tabular=true "$@"
+
+echo
+echo "=== the 32-bit release executable"
+cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DQUILLARO_WINDOWS_TESTS=OFF >/dev/null
+ninja -C build/win32 Quillaro >/dev/null
+exe=build/win32/ui/win32/Quillaro.exe
+echo "size: $(stat -c %s "$exe") bytes ($(( $(stat -c %s "$exe") / 1024 )) KiB)"
+echo "imports: $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {print $3}' | tr '\n' ' ')"
+
+echo
+echo "=== under wine64"
+cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
+ninja -C build/win64 Quillaro startup_bench bare_window scan_bench >/dev/null
+cat >"$root/build/bench-wine.sh" <<'INNER'
+set -euo pipefail
+build=$1
+source "$2/scripts/wine-env.sh" "$build"
+wine_server_start
+trap wine_server_stop EXIT
+wine_run "$build/bench/wine/startup_bench.exe" "$build/ui/win32/Quillaro.exe" \
+  "$build/bench/wine/bare_window.exe" 60
+wine_run "$build/bench/wine/scan_bench.exe" 1000 10
+INNER
+xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/build/bench-wine.sh" "$root/build/win64" "$root"

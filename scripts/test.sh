@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests, the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the Windows tests under wine64 and Xvfb, and the 32-bit
+# and UndefinedBehaviorSanitizer, a bounded fuzz run, the Windows tests under wine64 and Xvfb, and the 32-bit
 # release build. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,7 @@ bash scripts/deps.sh
 step() { printf '\n=== %s\n' "$*"; }
 
 step "host build and tests"
-cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLARO_BENCH=ON >/dev/null
 ninja -C build/host -j "$jobs"
 ctest --test-dir build/host --output-on-failure -j "$jobs"
 
@@ -20,6 +20,9 @@ step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLARO_SANITIZE=ON >/dev/null
 ninja -C build/sanitize -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+step "fuzzing the start-up scan and apply (60 s)"
+bash scripts/fuzz.sh 60
 
 step "32-bit release build"
 cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \

@@ -1,7 +1,6 @@
 #include "memory_registry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace quillaro::testing {
@@ -13,17 +12,15 @@ constexpr std::uint32_t kKeySetValue = 0x0002;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
 constexpr std::uint32_t kKeyRead = 0x20019;
 
-unsigned char Upper(char c) {
-    return static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
+// Names are ASCII in practice; folding only A-Z keeps the comparison cheap and locale-free.
 unsigned char Lower(char c) {
-    return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::vector<std::string_view> SplitPath(std::string_view path) {
@@ -39,7 +36,7 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
 
 }  // namespace
 
-bool RegistryNameLess::operator()(const std::string& a, const std::string& b) const {
+bool RegistryNameLess::operator()(std::string_view a, std::string_view b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](char x, char y) { return Lower(x) < Lower(y); });
 }
@@ -73,7 +70,7 @@ MemoryRegistry::~MemoryRegistry() = default;
 MemoryRegistry::Node* MemoryRegistry::Find(std::string_view path) const {
     Node* node = root_.get();
     for (std::string_view part : SplitPath(path)) {
-        auto it = node->children.find(std::string(part));
+        auto it = node->children.find(part);
         if (part.empty() || it == node->children.end()) return nullptr;
         node = it->second.get();
     }

@@ -23,7 +23,8 @@ namespace quillaro::testing {
 // Wine's order of subkeys: names compared character by character after folding to lower
 // case ("[" and "_" before letters, "~" after them), a name that is a prefix of another first.
 struct RegistryNameLess {
-    bool operator()(const std::string& a, const std::string& b) const;
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
 };
 
 struct StoredValue {
