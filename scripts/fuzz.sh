@@ -41,11 +41,15 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 before=$(find "$artifacts" -type f | wc -l)
 status=0
-"$build/fuzz/scan_apply_fuzzer" "${fuzz_args[@]}" "$work" || status=$?
+# The fuzzer reports every new input; keep that in a log and show its summary.
+log=$build/fuzz.log
+"$build/fuzz/scan_apply_fuzzer" "${fuzz_args[@]}" "$work" >"$log" 2>&1 || status=$?
 after=$(find "$artifacts" -type f | wc -l)
+grep -E '^(stat::|Done|INFO: seed corpus)' "$log" || true
 
 if [ "$status" -ne 0 ] || [ "$after" -gt "$before" ]; then
-  echo "fuzz: finding(s) in $artifacts (exit status $status)" >&2
+  tail -n 60 "$log" >&2
+  echo "fuzz: finding(s) in $artifacts (exit status $status); the whole log is $log" >&2
   exit 1
 fi
 echo "fuzz: no findings in ${seconds}s"
