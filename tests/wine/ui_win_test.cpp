@@ -140,6 +140,22 @@ TEST_F(Form1WindowTest, WindowAndControlsMatchTheLayoutAt96Dpi) {
     }
     EXPECT_EQ(child, nullptr);
 
+    // Every caption fits its label in the font the label draws with.
+    for (HWND label = GetWindow(window->slider(), GW_HWNDNEXT); label;
+         label = GetWindow(label, GW_HWNDNEXT)) {
+        HDC dc = GetDC(label);
+        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        const std::string text = TextOf(label);
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, previous);
+        ReleaseDC(label, dc);
+        RECT client{};
+        GetClientRect(label, &client);
+        EXPECT_LE(extent.cx, client.right) << text;
+        EXPECT_LE(extent.cy, client.bottom) << text;
+    }
+
     LOGFONTA heading{};
     GetObjectA(reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(hwnd(), win32::Label1), WM_GETFONT, 0, 0)),
                sizeof heading, &heading);

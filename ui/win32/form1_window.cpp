@@ -116,10 +116,11 @@ bool Form1Window::Create() {
 }
 
 void Form1Window::CreateFonts() {
-    // MS Sans Serif 8.25 pt where it is installed, its TrueType successor otherwise.
+    // MS Sans Serif 8.25 pt where it is installed, else its TrueType successor, else the
+    // closest widths to hand, so the fixed layout keeps every caption whole.
     HDC screen = GetDC(nullptr);
     const char* face = "MS Sans Serif";
-    for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Tahoma"}) {
+    for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Arial"}) {
         if (FontInstalled(screen, candidate)) {
             face = candidate;
             break;
