@@ -273,25 +273,22 @@ WindowState Form1Window::State() const {
     return WindowState::Normal;
 }
 
-void Form1Window::SetStateNormal() {
-    // The window comes back in its normal size, also when it was maximised before minimising.
+// The window comes back in its normal size, also when it was maximised before minimising.
+void Form1Window::PlaceNormal(UINT showCommand) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     GetWindowPlacement(hwnd_, &placement);
     placement.flags &= ~WPF_RESTORETOMAXIMIZED;
-    placement.showCmd = IsWindowVisible(hwnd_) ? SW_SHOWNORMAL : SW_HIDE;
+    placement.showCmd = showCommand;
     SetWindowPlacement(hwnd_, &placement);
 }
+
+void Form1Window::SetStateNormal() { PlaceNormal(IsWindowVisible(hwnd_) ? SW_SHOWNORMAL : SW_HIDE); }
 
 void Form1Window::Hide() { ShowWindow(hwnd_, SW_HIDE); }
 
 void Form1Window::Show() {
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof placement;
-    GetWindowPlacement(hwnd_, &placement);
-    placement.flags &= ~WPF_RESTORETOMAXIMIZED;
-    placement.showCmd = SW_SHOWNORMAL;
-    SetWindowPlacement(hwnd_, &placement);
+    PlaceNormal(SW_SHOWNORMAL);
     // Some window managers (Wine's among them) keep the restore-to-maximised flag of a window
     // minimised from the maximised state; bring it down to its normal size then.
     if (IsZoomed(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);

@@ -68,6 +68,7 @@ private:
     void CreateMenu();
     void OnCommand(UINT command);
     void OnScroll(int code);
+    void PlaceNormal(UINT showCommand);
     int Pixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
 
     HINSTANCE instance_;
