@@ -42,7 +42,6 @@ public:
     HWND hwnd() const { return hwnd_; }
     HWND slider() const { return slider_; }
     HMENU menu() const { return menu_.get(); }
-    const SysTray& sysTray() const { return sysTray_; }
     Form1& form() { return form_; }
 
     // FormWindow

@@ -35,7 +35,6 @@ public:
     void Fill(HWND window, HICON icon);
     // Shell_NotifyIcon with NIM_ADD or NIM_DELETE; true when the shell accepted it.
     bool NotifyIcon(TrayMessage message) const;
-    const TrayIconData& trayIconData() const { return trayIconData_; }
 
 private:
     using ShellNotifyIcon = BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*);
