@@ -8,16 +8,12 @@ namespace quillaro {
 bool ApplyLevel(RegistryApi& api, const std::optional<DeviceKeys>& device, int position) {
     const std::optional<LevelValues> values = ValuesForPosition(position);
     if (!device || !values) return false;
-    bool stored = false;
-    {
-        MachineKey mixer(api, device->mixerKeyPath);
-        stored = WriteDwordValue(api, mixer.handle(), kAccelerationValue, values->acceleration);
-    }
-    MachineKey presence(api, device->presenceKeyPath);
-    // Both values are always attempted, so one refused write does not leave the other stale.
-    const bool vxd = WriteDwordValue(api, presence.handle(), kVxdValue, values->vxd);
-    const bool wdm = WriteDwordValue(api, presence.handle(), kWdmValue, values->wdm);
-    return stored && vxd && wdm;
+    MachineKey mixer(api, device->mixerKeyPath, kKeySetValue);
+    MachineKey presence(api, device->presenceKeyPath, kKeySetValue);
+    if (!mixer.isOpen() || !presence.isOpen()) return false;
+    return WriteDwordValue(api, mixer.handle(), kAccelerationValue, values->acceleration) &&
+           WriteDwordValue(api, presence.handle(), kVxdValue, values->vxd) &&
+           WriteDwordValue(api, presence.handle(), kWdmValue, values->wdm);
 }
 
 }  // namespace quillaro

@@ -9,9 +9,10 @@
 namespace quillaro {
 
 // Writes the values of the level at a slider position: "Acceleration" into the mixer key,
-// then "VxD" and "WDM" into the presence key, each key opened and closed here. Writes nothing
-// without a device or for a position outside 0..3. True only when both keys opened and all
-// three writes were accepted.
+// then "VxD" and "WDM" into the presence key. Both keys are opened for writing before anything
+// is written, so a key that is missing or refuses writes leaves the stored level whole; the
+// writes stop at the first one refused. Writes nothing without a device or for a position
+// outside 0..3. True only when all three writes were accepted.
 bool ApplyLevel(RegistryApi& api, const std::optional<DeviceKeys>& device, int position);
 
 }  // namespace quillaro

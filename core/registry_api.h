@@ -12,6 +12,10 @@ using KeyHandle = std::uint32_t;
 
 inline constexpr KeyHandle kHkeyLocalMachine = 0x80000002;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+// KEY_READ: query values, enumerate subkeys, be notified of changes.
+inline constexpr std::uint32_t kKeyRead = 0x20019;
+// KEY_SET_VALUE: the one right writing a level needs.
+inline constexpr std::uint32_t kKeySetValue = 0x0002;
 
 inline constexpr std::int32_t kErrorSuccess = 0;
 inline constexpr std::int32_t kErrorFileNotFound = 2;

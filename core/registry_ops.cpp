@@ -4,9 +4,10 @@
 
 namespace quillaro {
 
-MachineKey::MachineKey(RegistryApi& api, const std::string& path) : api_(api) {
+MachineKey::MachineKey(RegistryApi& api, const std::string& path, std::uint32_t access)
+    : api_(api) {
     KeyHandle opened = 0;
-    if (api_.OpenKeyEx(kHkeyLocalMachine, path.c_str(), 0, kKeyAllAccess, &opened) ==
+    if (api_.OpenKeyEx(kHkeyLocalMachine, path.c_str(), 0, access, &opened) ==
         kErrorSuccess)
         handle_ = opened;
 }
@@ -35,19 +36,35 @@ std::string EnumerateName(RegistryApi& api, KeyHandle key, std::uint32_t index,
     return buffer;
 }
 
-}  // namespace
-
-std::vector<std::string> ListSubkeyNames(RegistryApi& api, const std::string& path) {
+// The names of at most `most` leading subkeys.
+std::vector<std::string> LeadingSubkeyNames(RegistryApi& api, const std::string& path,
+                                            std::uint32_t most) {
     MachineKey key(api, path);
     if (!key.isOpen()) return {};
     std::uint32_t count = 0;
     std::uint32_t longest = 0;
     if (api.QueryInfoKey(key.handle(), &count, &longest) != kErrorSuccess) return {};
+    if (count > most) count = most;
     std::vector<std::string> names;
     names.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i)
         names.push_back(EnumerateName(api, key.handle(), i, longest + 1));
     return names;
+}
+
+}  // namespace
+
+std::vector<std::string> ListSubkeyNames(RegistryApi& api, const std::string& path) {
+    return LeadingSubkeyNames(api, path, UINT32_MAX);
+}
+
+std::string FirstSubkeyName(RegistryApi& api, const std::string& path) {
+    std::vector<std::string> first = LeadingSubkeyNames(api, path, 1);
+    return first.empty() ? std::string() : std::move(first.front());
+}
+
+bool KeyAcceptsWrites(RegistryApi& api, const std::string& path) {
+    return MachineKey(api, path, kKeySetValue).isOpen();
 }
 
 LevelCode ReadLevelCode(RegistryApi& api, const std::string& path, std::string_view valueName) {

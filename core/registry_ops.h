@@ -12,10 +12,11 @@
 
 namespace quillaro {
 
-// A key under HKEY_LOCAL_MACHINE opened with full access, closed when this goes out of scope.
+// A key under HKEY_LOCAL_MACHINE, closed when this goes out of scope. Reads ask for read access
+// only, so a key the user may read but not change still shows its values.
 class MachineKey {
 public:
-    MachineKey(RegistryApi& api, const std::string& path);
+    MachineKey(RegistryApi& api, const std::string& path, std::uint32_t access = kKeyRead);
     ~MachineKey();
     MachineKey(const MachineKey&) = delete;
     MachineKey& operator=(const MachineKey&) = delete;
@@ -31,6 +32,13 @@ private:
 // The names of a key's subkeys in the registry's enumeration order. A name whose enumeration
 // failed is left empty. A key that does not open, or that has no subkeys, gives no names.
 std::vector<std::string> ListSubkeyNames(RegistryApi& api, const std::string& path);
+
+// The first subkey the registry enumerates, asked for alone; "" when there is none or it cannot
+// be had.
+std::string FirstSubkeyName(RegistryApi& api, const std::string& path);
+
+// Whether the key at path may have values set: opened for that and closed again, nothing written.
+bool KeyAcceptsWrites(RegistryApi& api, const std::string& path);
 
 // Reads a value of the key at path and classifies it.
 LevelCode ReadLevelCode(RegistryApi& api, const std::string& path, std::string_view valueName);

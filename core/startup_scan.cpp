@@ -1,7 +1,5 @@
 #include "startup_scan.h"
 
-#include <vector>
-
 #include "registry_ops.h"
 
 namespace quillaro {
@@ -34,10 +32,10 @@ ScanResult ScanForDevice(RegistryApi& api) {
     for (const std::string& deviceName : ListSubkeyNames(api, pciPath)) {
         if (deviceName.empty()) continue;
         const std::string deviceKey = pciPath + "\\" + deviceName;
-        // Only the first instance the registry enumerates is looked at.
-        const std::vector<std::string> instances = ListSubkeyNames(api, deviceKey);
-        if (instances.empty() || instances.front().empty()) continue;
-        const std::string instanceKey = deviceKey + "\\" + instances.front();
+        // Only the first instance the registry enumerates is looked at, so only it is asked for.
+        const std::string instance = FirstSubkeyName(api, deviceKey);
+        if (instance.empty()) continue;
+        const std::string instanceKey = deviceKey + "\\" + instance;
         DeviceKeys device{instanceKey + "\\DirectSound\\Mixer Defaults",
                           instanceKey + "\\DirectSound\\Device Presence"};
         const LevelCode code = ReadLevelCode(api, device.mixerKeyPath, kAccelerationValue);
@@ -46,6 +44,8 @@ ScanResult ScanForDevice(RegistryApi& api) {
         result.level = LevelForCode(api, device, code);
         result.device = std::move(device);
     }
+    result.writable = result.device && KeyAcceptsWrites(api, result.device->mixerKeyPath) &&
+                      KeyAcceptsWrites(api, result.device->presenceKeyPath);
     return result;
 }
 

@@ -26,9 +26,13 @@ struct ScanResult {
     std::optional<DeviceKeys> device;
     // That device's level; nothing when no device was found or its values name no level.
     std::optional<AccelerationLevel> level;
+    // Whether both of the device's keys may be written; false without a device.
+    bool writable = false;
+    friend bool operator==(const ScanResult&, const ScanResult&) = default;
 };
 
-// Walks every PCI device's first instance. Reads only; never writes.
+// Walks every PCI device's first instance, then checks that the chosen device's keys may be
+// written by opening them for that and closing them again. Never writes.
 ScanResult ScanForDevice(RegistryApi& api);
 
 // The level a device's keys hold now; nothing when they hold no level of the table.

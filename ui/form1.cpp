@@ -10,17 +10,35 @@ constexpr AccelerationLevel kLevels[] = {AccelerationLevel::Off, AccelerationLev
 }
 
 void Form1::Form_Load() {
-    ScanResult scan = ScanForDevice(registry_);
-    device_ = std::move(scan.device);
-    ShowLevel(scan.level);
-    window_.SetLevelControlsEnabled(device_.has_value());
+    Discover();
     window_.FillTrayIconData();
 }
 
-// Slider at the level's position (0 for none), and a check mark on that level's item alone.
+void Form1::Form_RegistryChanged() { Discover(); }
+
+// Finds the device and shows its level; the level controls work only when its keys accept
+// writes, so a user who may only read sees the stored level greyed.
+void Form1::Discover() {
+    ScanResult scan = ScanForDevice(registry_);
+    device_ = std::move(scan.device);
+    writable_ = scan.writable;
+    Present({scan.level, device_ && writable_});
+}
+
 void Form1::ShowLevel(std::optional<AccelerationLevel> level) {
-    window_.SetSliderValue(level ? PositionOf(*level) : 0);
-    for (AccelerationLevel each : kLevels) window_.SetChecked(each, level == each);
+    Present({level, shown_ ? shown_->enabled : false});
+}
+
+// Slider at the level's position (0 for none), a check mark on that level's item alone, and
+// the level controls enabled or greyed; only what differs from what is shown is changed.
+void Form1::Present(const Shown& shown) {
+    const int position = shown.level ? PositionOf(*shown.level) : 0;
+    if (window_.SliderValue() != position) window_.SetSliderValue(position);
+    if (!shown_ || shown_->level != shown.level)
+        for (AccelerationLevel each : kLevels) window_.SetChecked(each, shown.level == each);
+    if (!shown_ || shown_->enabled != shown.enabled)
+        window_.SetLevelControlsEnabled(shown.enabled);
+    shown_ = shown;
 }
 
 void Form1::Apply(int position) {
@@ -28,15 +46,15 @@ void Form1::Apply(int position) {
         ShowLevel(LevelAtPosition(position));
         return;
     }
-    // Not stored: show what the registry holds rather than a level it does not.
-    ShowLevel(device_ ? ReadDeviceLevel(registry_, *device_) : std::nullopt);
+    // Not stored: show what the registry holds rather than a level it does not, and grey the
+    // controls if the keys no longer accept writes.
+    Discover();
 }
 
 void Form1::Slider1_Scroll() { Apply(window_.SliderValue()); }
 
 void Form1::MenuLevel_Click(AccelerationLevel level) {
-    for (AccelerationLevel each : kLevels) window_.SetChecked(each, each == level);
-    window_.SetSliderValue(PositionOf(level));
+    ShowLevel(level);
     Apply(PositionOf(level));
 }
 

@@ -50,6 +50,9 @@ public:
     Form1(FormWindow& window, RegistryApi& registry) : window_(window), registry_(registry) {}
 
     void Form_Load();
+    // The registry below the PCI devices changed (another program, or this one's own writes):
+    // finds the device again and shows what it holds now, touching only what differs.
+    void Form_RegistryChanged();
     void Form_Resize();
     void Form_Unload();
     // lParam as the window received it; for the icon's callback its low word is the mouse message.
@@ -68,13 +71,24 @@ public:
     bool iconInNotificationArea() const { return iconShown_; }
 
 private:
+    // What the slider, the check marks and the enabled state show.
+    struct Shown {
+        std::optional<AccelerationLevel> level;
+        bool enabled;
+        friend bool operator==(const Shown&, const Shown&) = default;
+    };
+
     void MenuLevel_Click(AccelerationLevel level);
     void Apply(int position);
+    void Discover();
     void ShowLevel(std::optional<AccelerationLevel> level);
+    void Present(const Shown& shown);
 
     FormWindow& window_;
     RegistryApi& registry_;
     std::optional<DeviceKeys> device_;  // mixerKeyPath and presenceKeyPath of the device
+    bool writable_ = false;             // both keys accept writes
+    std::optional<Shown> shown_;        // nothing until the first discovery
     bool iconShown_ = false;
 };
 

@@ -34,9 +34,13 @@ protected:
         EXPECT_EQ(reg_.GetDword(KeysOf("OTHER", "0").presenceKeyPath, "VxD"), 1u);
     }
 
-    std::vector<std::string> PresenceSteps() const {
-        const std::string& p = device_.presenceKeyPath;
-        return {"Open " + p, "Set " + p + " VxD=1", "Set " + p + " WDM=1", "Close " + p};
+    // Nothing stored, and every key opened for writing closed again.
+    void ExpectNothingWritten() const {
+        for (const auto& call : reg_.Calls())
+            EXPECT_FALSE(call.op == Op::Set && call.result == kErrorSuccess) << Describe(call);
+        EXPECT_EQ(reg_.GetDword(device_.mixerKeyPath, "Acceleration"), 0u);
+        EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "VxD"), 1u);
+        EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "WDM"), 1u);
     }
 
     MemoryRegistry reg_;
@@ -52,11 +56,13 @@ TEST_P(ApplyPositionTest, OpensWritesAndClosesInOrder) {
     const std::string& m = device_.mixerKeyPath;
     const std::string& p = device_.presenceKeyPath;
     EXPECT_TRUE(ApplyLevel(reg_, device_, position));
+    // Both keys are open before the first value is written.
     EXPECT_EQ(Describe(reg_.Calls()),
               (std::vector<std::string>{
-                  "Open " + m, "Set " + m + " Acceleration=" + std::to_string(v.acceleration),
-                  "Close " + m, "Open " + p, "Set " + p + " VxD=" + std::to_string(v.vxd),
-                  "Set " + p + " WDM=" + std::to_string(v.wdm), "Close " + p}));
+                  "Open " + m, "Open " + p,
+                  "Set " + m + " Acceleration=" + std::to_string(v.acceleration),
+                  "Set " + p + " VxD=" + std::to_string(v.vxd),
+                  "Set " + p + " WDM=" + std::to_string(v.wdm), "Close " + p, "Close " + m}));
     for (const auto& [path, name] : {std::pair{m, "Acceleration"}, {p, "VxD"}, {p, "WDM"}}) {
         const auto stored = reg_.GetValue(path, name);
         ASSERT_TRUE(stored.has_value()) << name;
@@ -85,58 +91,32 @@ TEST_F(ApplyLevelTest, NothingIsOpenedWithoutADeviceOrForAPositionOffTheSlider) 
     EXPECT_TRUE(reg_.Calls().empty());
 }
 
-TEST_F(ApplyLevelTest, MissingPresenceKeyStillWritesAccelerationButFails) {
-    const DeviceKeys partial{device_.mixerKeyPath, device_.presenceKeyPath + " (missing)"};
-    EXPECT_FALSE(ApplyLevel(reg_, partial, PositionOf(AccelerationLevel::Standard)));
-    EXPECT_EQ(reg_.GetDword(device_.mixerKeyPath, "Acceleration"), 8u);
-    EXPECT_EQ(testing::CountCalls(reg_, Op::Set), 1u);
-    EXPECT_EQ(reg_.Calls().back().op, Op::Open);
-    EXPECT_EQ(reg_.Calls().back().result, kErrorFileNotFound);
+TEST_F(ApplyLevelTest, AKeyThatIsMissingOrRefusesWritesMeansNothingIsWritten) {
+    const auto standard = PositionOf(AccelerationLevel::Standard);
+    const DeviceKeys noPresence{device_.mixerKeyPath, device_.presenceKeyPath + " (missing)"};
+    const DeviceKeys noMixer{device_.mixerKeyPath + " (missing)", device_.presenceKeyPath};
+    EXPECT_FALSE(ApplyLevel(reg_, noPresence, standard));
+    EXPECT_FALSE(ApplyLevel(reg_, noMixer, standard));
+    ExpectNothingWritten();
+    for (const std::string& readOnly : {device_.presenceKeyPath, device_.mixerKeyPath}) {
+        SCOPED_TRACE(readOnly);
+        reg_.DenyFullAccess(readOnly);
+        EXPECT_FALSE(ApplyLevel(reg_, device_, standard));
+        ExpectNothingWritten();
+        EXPECT_EQ(ScanForDevice(reg_).level, AccelerationLevel::Full);
+    }
 }
 
-TEST_F(ApplyLevelTest, PresenceKeyRefusingFullAccessStillWritesAccelerationButFails) {
-    reg_.DenyFullAccess(device_.presenceKeyPath);
-    EXPECT_FALSE(ApplyLevel(reg_, device_, PositionOf(AccelerationLevel::Off)));
-    EXPECT_EQ(reg_.GetDword(device_.mixerKeyPath, "Acceleration"), 15u);
-    EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "VxD"), 1u);
-    EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "WDM"), 1u);
-    const std::string& m = device_.mixerKeyPath;
-    EXPECT_EQ(Describe(reg_.Calls()),
-              (std::vector<std::string>{"Open " + m, "Set " + m + " Acceleration=15", "Close " + m,
-                                        "Open " + device_.presenceKeyPath + " !5"}));
-}
-
-TEST_F(ApplyLevelTest, MixerKeyThatDoesNotOpenFails) {
-    reg_.DenyFullAccess(device_.mixerKeyPath);
-    EXPECT_FALSE(ApplyLevel(reg_, device_, PositionOf(AccelerationLevel::Standard)));
-    EXPECT_EQ(reg_.GetDword(device_.mixerKeyPath, "Acceleration"), 0u);
-    EXPECT_EQ(testing::Describe(reg_.Calls().front()), "Open " + device_.mixerKeyPath + " !5");
-
-    const DeviceKeys missingMixer{device_.mixerKeyPath + " (missing)", device_.presenceKeyPath};
-    EXPECT_FALSE(ApplyLevel(reg_, missingMixer, PositionOf(AccelerationLevel::Standard)));
-}
-
-TEST_F(ApplyLevelTest, RefusedMixerWriteFails) {
+TEST_F(ApplyLevelTest, WritesStopAtTheFirstOneRefused) {
     reg_.FailWrites(device_.mixerKeyPath, kErrorAccessDenied);
-    EXPECT_FALSE(ApplyLevel(reg_, device_, PositionOf(AccelerationLevel::Standard)));
-    EXPECT_EQ(reg_.GetDword(device_.mixerKeyPath, "Acceleration"), 0u);
-    const std::vector<std::string> steps = Describe(reg_.Calls());
-    ASSERT_EQ(steps.size(), 7u);
-    EXPECT_EQ(steps[1], "Set " + device_.mixerKeyPath + " Acceleration !5");
-    EXPECT_EQ(std::vector<std::string>(steps.begin() + 3, steps.end()), PresenceSteps());
-}
-
-TEST_F(ApplyLevelTest, RefusedPresenceWritesFailAndLeaveTheOldValues) {
-    reg_.FailWrites(device_.presenceKeyPath, kErrorAccessDenied);
     EXPECT_FALSE(ApplyLevel(reg_, device_, PositionOf(AccelerationLevel::Off)));
-    EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "VxD"), 1u);
-    EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "WDM"), 1u);
-    // Both presence writes are attempted even though the first was refused.
-    std::size_t refused = 0;
-    for (const auto& call : reg_.Calls())
-        refused += call.op == Op::Set && call.result == kErrorAccessDenied;
-    EXPECT_EQ(refused, 2u);
-    EXPECT_EQ(reg_.GetDword(device_.mixerKeyPath, "Acceleration"), 15u);
+    EXPECT_EQ(Describe(reg_.Calls()),
+              (std::vector<std::string>{"Open " + device_.mixerKeyPath,
+                                        "Open " + device_.presenceKeyPath,
+                                        "Set " + device_.mixerKeyPath + " Acceleration !5",
+                                        "Close " + device_.presenceKeyPath,
+                                        "Close " + device_.mixerKeyPath}));
+    ExpectNothingWritten();
 }
 
 TEST_F(ApplyLevelTest, AnyOneRefusedWriteFails) {

@@ -32,7 +32,7 @@ protected:
 
 // --- MachineKey ---------------------------------------------------------------------------
 
-TEST_F(RegistryOpsTest, MachineKeyOpensUnderLocalMachineWithFullAccessAndClosesOnce) {
+TEST_F(RegistryOpsTest, MachineKeyOpensUnderLocalMachineForReadingUnlessToldAndClosesOnce) {
     reg_.CreateKey(key_);
     ForwardingRegistry spy(reg_);
     {
@@ -40,21 +40,24 @@ TEST_F(RegistryOpsTest, MachineKeyOpensUnderLocalMachineWithFullAccessAndClosesO
         EXPECT_TRUE(key.isOpen());
         EXPECT_NE(key.handle(), 0u);
         EXPECT_EQ(reg_.OpenHandleCount(), 1u);
+        MachineKey writing(spy, key_, kKeySetValue);
+        EXPECT_TRUE(writing.isOpen());
     }
-    ASSERT_EQ(spy.opens.size(), 1u);
+    ASSERT_EQ(spy.opens.size(), 2u);
     EXPECT_EQ(spy.opens[0].root, kHkeyLocalMachine);
     EXPECT_EQ(spy.opens[0].subKey, key_);
     EXPECT_EQ(spy.opens[0].options, 0u);
-    EXPECT_EQ(spy.opens[0].access, 0xF003Fu);
-    EXPECT_EQ(Describe(reg_.Calls()),
-              (std::vector<std::string>{"Open " + key_, "Close " + key_}));
+    EXPECT_EQ(spy.opens[0].access, 0x20019u);  // KEY_READ
+    EXPECT_EQ(spy.opens[1].access, 0x2u);      // KEY_SET_VALUE
+    EXPECT_EQ(Describe(reg_.Calls()), (std::vector<std::string>{"Open " + key_, "Open " + key_,
+                                                                "Close " + key_, "Close " + key_}));
 }
 
 TEST_F(RegistryOpsTest, MachineKeyThatDoesNotOpenHasNoHandleAndClosesNothing) {
     reg_.DenyFullAccess(key_);
     {
         MachineKey missing(reg_, "SOFTWARE\\Nowhere");
-        MachineKey denied(reg_, key_);
+        MachineKey denied(reg_, key_, kKeySetValue);
         EXPECT_FALSE(missing.isOpen());
         EXPECT_EQ(missing.handle(), 0u);
         EXPECT_FALSE(denied.isOpen());
@@ -88,7 +91,7 @@ TEST_F(RegistryOpsTest, KeysWithoutNamesToListGiveNoNames) {
     reg_.CreateKey(key_ + "\\Failing\\Child");
     reg_.FailQueryInfo(key_ + "\\Failing", kErrorAccessDenied);
     reg_.CreateKey(key_ + "\\Denied\\Child");
-    reg_.DenyFullAccess(key_ + "\\Denied");
+    reg_.DenyAllAccess(key_ + "\\Denied");
     EXPECT_TRUE(ListSubkeyNames(reg_, key_ + "\\Empty").empty());
     EXPECT_TRUE(ListSubkeyNames(reg_, key_ + "\\Missing").empty());
     EXPECT_TRUE(ListSubkeyNames(reg_, key_ + "\\Failing").empty());
@@ -145,9 +148,13 @@ TEST_F(RegistryOpsTest, ReadLevelCodeClassifiesTheStoredValue) {
     EXPECT_EQ(testing::CountCalls(reg_, Op::Set), 0u);
 }
 
-TEST_F(RegistryOpsTest, ReadLevelCodeFailsOnAKeyThatRefusesFullAccess) {
+TEST_F(RegistryOpsTest, ReadLevelCodeReadsAKeyThatRefusesWritesButNotOneThatRefusesReading) {
     reg_.SetDword(key_, "Acceleration", 8);
     reg_.DenyFullAccess(key_);
+    EXPECT_EQ(ReadLevelCode(reg_, key_, "Acceleration"), LevelCode::Standard);
+    EXPECT_FALSE(KeyAcceptsWrites(reg_, key_));
+    reg_.DenyAllAccess(key_);
+    reg_.ClearCalls();
     EXPECT_EQ(ReadLevelCode(reg_, key_, "Acceleration"), LevelCode::Unusable);
     EXPECT_EQ(testing::CountCalls(reg_, Op::Query), 0u);
 }
@@ -166,7 +173,7 @@ TEST_F(RegistryOpsTest, WriteWithoutAKeyChangesNothing) {
 TEST_F(RegistryOpsTest, WriteStoresALittleEndianDword) {
     reg_.SetValue(key_, "WDM", 1, Bytes({'x', 0}));
     {
-        MachineKey key(reg_, key_);
+        MachineKey key(reg_, key_, kKeySetValue);
         EXPECT_TRUE(WriteDwordValue(reg_, key.handle(), "Acceleration", 0x12345678));
         EXPECT_TRUE(WriteDwordValue(reg_, key.handle(), "wdm", 15));
     }
@@ -184,7 +191,7 @@ TEST_F(RegistryOpsTest, WriteStoresALittleEndianDword) {
 TEST_F(RegistryOpsTest, RefusedWriteReportsFailure) {
     reg_.CreateKey(key_);
     reg_.FailWrites(key_, kErrorAccessDenied);
-    MachineKey key(reg_, key_);
+    MachineKey key(reg_, key_, kKeySetValue);
     EXPECT_FALSE(WriteDwordValue(reg_, key.handle(), "VxD", 1));
     EXPECT_FALSE(reg_.GetValue(key_, "VxD").has_value());
 }

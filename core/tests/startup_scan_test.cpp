@@ -55,6 +55,7 @@ TEST_F(StartupScanTest, FindsTheDirectSoundKeysOfADevicesInstance) {
     EXPECT_EQ(result.device->mixerKeyPath, instance + "\\DirectSound\\Mixer Defaults");
     EXPECT_EQ(result.device->presenceKeyPath, instance + "\\DirectSound\\Device Presence");
     EXPECT_EQ(result.level, AccelerationLevel::Standard);
+    EXPECT_TRUE(result.writable);
 }
 
 struct StoredLevelCase {
@@ -94,8 +95,28 @@ TEST_F(StartupScanTest, VxDOfTheWrongShapeOrBehindARefusingKeyMeansOff) {
     EXPECT_EQ(Scan().level, AccelerationLevel::Off);
     reg_.SetValue(a.presenceKeyPath, "VxD", kRegBinary, Bytes({1, 0, 0, 0}));
     EXPECT_EQ(Scan().level, AccelerationLevel::Basic);
-    reg_.DenyFullAccess(a.presenceKeyPath);
+    reg_.DenyAllAccess(a.presenceKeyPath);
     EXPECT_EQ(Scan().level, AccelerationLevel::Off);
+}
+
+TEST_F(StartupScanTest, KeysThatMayBeReadButNotWrittenShowTheirLevelAndAreNotWritable) {
+    const DeviceKeys a = SeedLevel(reg_, "A", "0", AccelerationLevel::Basic);
+    for (const std::string& readOnly : {pci_, a.presenceKeyPath, a.mixerKeyPath}) {
+        SCOPED_TRACE(readOnly);
+        reg_.DenyFullAccess(readOnly);
+        const ScanResult result = Scan();
+        EXPECT_EQ(result.device, a);
+        EXPECT_EQ(result.level, AccelerationLevel::Basic);
+        // Only the two keys a level is written to count.
+        EXPECT_EQ(result.writable, readOnly == pci_);
+    }
+    // A device without a "Device Presence" key cannot take a whole level either.
+    const DeviceKeys b = SeedDevice(reg_, "B", "0", 8);
+    reg_.DeleteKey(b.presenceKeyPath);
+    const ScanResult result = Scan();
+    EXPECT_EQ(result.device, b);
+    EXPECT_EQ(result.level, AccelerationLevel::Standard);
+    EXPECT_FALSE(result.writable);
 }
 
 TEST_F(StartupScanTest, TheLastUsableDeviceInEnumerationOrderWins) {
@@ -133,9 +154,9 @@ TEST_F(StartupScanTest, NothingFoundWhenThePciKeyIsEmpty) {
     ExpectNothingFound();
 }
 
-TEST_F(StartupScanTest, NothingFoundWhenThePciKeyRefusesFullAccess) {
+TEST_F(StartupScanTest, NothingFoundWhenThePciKeyRefusesReading) {
     SeedLevel(reg_, "A", "0", AccelerationLevel::Full);
-    reg_.DenyFullAccess(pci_);
+    reg_.DenyAllAccess(pci_);
     ExpectNothingFound();
 }
 
@@ -156,9 +177,9 @@ TEST_F(StartupScanTest, DevicesThatCannotBeReadAreSkipped) {
     SeedLevel(reg_, "A_GOOD", "0", AccelerationLevel::Standard);
     reg_.CreateKey(pci_ + "\\B_NOINSTANCES");
     SeedLevel(reg_, "C_DENIEDMIXER", "0", AccelerationLevel::Full);
-    reg_.DenyFullAccess(KeysOf("C_DENIEDMIXER", "0").mixerKeyPath);
+    reg_.DenyAllAccess(KeysOf("C_DENIEDMIXER", "0").mixerKeyPath);
     SeedLevel(reg_, "D_DENIEDDEVICE", "0", AccelerationLevel::Full);
-    reg_.DenyFullAccess(pci_ + "\\D_DENIEDDEVICE");
+    reg_.DenyAllAccess(pci_ + "\\D_DENIEDDEVICE");
     SeedLevel(reg_, "E_ENUMFAILS", "0", AccelerationLevel::Full);
     SeedLevel(reg_, "E_ENUMFAILS", "1", AccelerationLevel::Full);
     reg_.FailEnumIndex(pci_ + "\\E_ENUMFAILS", 0, kErrorAccessDenied);
@@ -183,6 +204,15 @@ TEST_F(StartupScanTest, OnlyTheFirstEnumeratedInstanceCounts) {
     ScanResult result = Scan();
     EXPECT_EQ(result.device, KeysOf("DEV", "a_1"));
     EXPECT_EQ(result.level, AccelerationLevel::Standard);
+
+    // The registry is asked for the first instance's name alone, however many there are.
+    for (int i = 0; i < 50; ++i) reg_.CreateKey(pci_ + "\\DEV\\z" + std::to_string(i));
+    result = Scan();
+    EXPECT_EQ(result.device, KeysOf("DEV", "a_1"));
+    std::size_t instanceEnumerations = 0;
+    for (const auto& call : reg_.Calls())
+        instanceEnumerations += call.op == Op::Enum && call.path == pci_ + "\\DEV";
+    EXPECT_EQ(instanceEnumerations, 1u);
 
     // A first instance without a usable value is not made up for by the second.
     reg_.SetDword(KeysOf("DEV", "a_1").mixerKeyPath, "Acceleration", 2);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace quillaro::testing {
 
@@ -48,6 +49,7 @@ struct MemoryRegistry::Node {
     std::map<std::string, std::unique_ptr<Node>, RegistryNameLess> children;
     std::vector<std::pair<std::string, StoredValue>> values;
     bool deniesFullAccess = false;
+    bool deniesAllAccess = false;
     std::map<std::uint32_t, std::int32_t> failingEnumIndexes;
     // The child last enumerated and its index, so enumerating in order takes constant time
     // per call as Wine's sorted array of subkeys does; reset whenever a child is added.
@@ -111,6 +113,17 @@ void MemoryRegistry::SetDword(std::string_view path, std::string_view name, std:
 }
 
 void MemoryRegistry::DenyFullAccess(std::string_view path) { Create(path).deniesFullAccess = true; }
+
+void MemoryRegistry::DenyAllAccess(std::string_view path) { Create(path).deniesAllAccess = true; }
+
+void MemoryRegistry::DeleteKey(std::string_view path) {
+    // Handles into the deleted branch would dangle; tests delete keys between operations.
+    if (!handles_.empty()) throw std::logic_error("DeleteKey with keys open");
+    Node* node = Find(path);
+    if (!node || !node->parent) return;
+    node->parent->enumValid = false;
+    node->parent->children.erase(node->name);
+}
 
 void MemoryRegistry::FailEnumIndex(std::string_view path, std::uint32_t index, std::int32_t error) {
     Create(path).failingEnumIndexes[index] = error;
@@ -186,7 +199,7 @@ std::int32_t MemoryRegistry::OpenKeyEx(KeyHandle root, const char* subKey, std::
                                      : (requested.empty() ? const_cast<Node*>(base)
                                                           : Find(base->path + "\\" + requested));
     if (!node) return Log(Op::Open, nullptr, requested, kErrorFileNotFound);
-    if (node->deniesFullAccess && (access & ~kKeyRead) != 0)
+    if (node->deniesAllAccess || (node->deniesFullAccess && (access & ~kKeyRead) != 0))
         return Log(Op::Open, node, requested, kErrorAccessDenied);
     const KeyHandle handle = nextHandle_;
     nextHandle_ += 4;

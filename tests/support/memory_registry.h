@@ -54,6 +54,10 @@ public:
     void SetDword(std::string_view path, std::string_view name, std::uint32_t value);
     // The key opens for reading but refuses any request that includes a right to change it.
     void DenyFullAccess(std::string_view path);
+    // The key refuses to be opened at all.
+    void DenyAllAccess(std::string_view path);
+    // Takes away a key and everything below it, as another program deleting it would.
+    void DeleteKey(std::string_view path);
     // Enumerating the subkey at index fails with error.
     void FailEnumIndex(std::string_view path, std::uint32_t index, std::int32_t error);
     void FailQueryInfo(std::string_view path, std::int32_t error);

@@ -54,8 +54,12 @@ public:
     }
     void SetChecked(AccelerationLevel level, bool on) override {
         checked[static_cast<std::size_t>(PositionOf(level))] = on;
+        log.push_back("SetChecked");
     }
-    void SetLevelControlsEnabled(bool on) override { enabled = on; }
+    void SetLevelControlsEnabled(bool on) override {
+        enabled = on;
+        log.push_back(on ? "Enable" : "Grey");
+    }
     WindowState State() const override { return state; }
     void SetStateNormal() override {
         log.push_back("SetStateNormal");
@@ -163,7 +167,6 @@ TEST(Form1Load, NoDeviceShowsNoLevelAndDisablesLevelControls) {
     Rig r(std::nullopt);
     EXPECT_FALSE(r.form.device().has_value());
     EXPECT_EQ(r.win.slider, 0);
-    EXPECT_EQ(r.win.Count("SetSliderValue 0"), 1);
     r.win.ExpectOnlyChecked(-1);
     EXPECT_FALSE(r.win.enabled);
 }
@@ -172,7 +175,6 @@ TEST(Form1Load, AccelerationOneNamesNoLevel) {
     Rig r(LevelValues{1, 1, 1});
     ASSERT_TRUE(r.form.device().has_value());
     EXPECT_EQ(r.win.slider, 0);
-    EXPECT_EQ(r.win.Count("SetSliderValue 0"), 1);
     r.win.ExpectOnlyChecked(-1);
     EXPECT_TRUE(r.win.enabled);
 }
@@ -382,35 +384,35 @@ TEST(Form1Level, MenuClickChecksOnlyThatLevelAndWrites) {
     }
 }
 
-// A refused write leaves the registry partly changed; the window shows what it now holds.
+// A write that is not stored leaves the window showing what the registry holds, greyed when
+// the keys no longer take writes.
 TEST(Form1Level, FailedApplyShowsWhatRegistryHolds) {
     {
-        SCOPED_TRACE("presence key denied, Standard -> Full: the mixer write alone makes Full");
+        SCOPED_TRACE("presence key made read-only, Standard -> Full: nothing written");
         Rig r(kTable[2]);
         r.reg.DenyFullAccess(kPresence);
         r.win.UserMovesSlider(3);
-        EXPECT_EQ(Stored(r.reg), (LevelValues{0, 1, 1}));
-        EXPECT_EQ(r.ScannedPosition(), 3);
-        EXPECT_EQ(r.win.slider, 3);
-        r.win.ExpectOnlyChecked(3);
+        EXPECT_EQ(Stored(r.reg), kTable[2]);
+        EXPECT_EQ(r.win.slider, 2);
+        r.win.ExpectOnlyChecked(2);
+        EXPECT_FALSE(r.win.enabled);
     }
     {
-        // The keys are read with full access too, so a denied "VxD" reads as unusable: Off.
-        SCOPED_TRACE("presence key denied, Standard -> Off: VxD unreadable, so Off");
-        Rig r(kTable[2]);
-        r.reg.DenyFullAccess(kPresence);
-        r.win.UserMovesSlider(0);
-        EXPECT_EQ(Stored(r.reg), (LevelValues{15, 1, 1}));
-        EXPECT_EQ(r.ScannedPosition(), 0);
-        EXPECT_EQ(r.win.slider, 0);
-        r.win.ExpectOnlyChecked(0);
+        SCOPED_TRACE("mixer key made read-only, Full -> Off from the menu: still Full");
+        Rig r(kTable[3]);
+        r.reg.DenyFullAccess(kMixer);
+        r.form.MenuOff_Click();
+        EXPECT_EQ(Stored(r.reg), kTable[3]);
+        EXPECT_EQ(r.win.slider, 3);
+        r.win.ExpectOnlyChecked(3);
+        EXPECT_FALSE(r.win.enabled);
     }
     {
         SCOPED_TRACE("mixer writes fail, Standard -> Full from the menu: still Standard");
         Rig r(kTable[2]);
         r.reg.FailWrites(kMixer, kErrorAccessDenied);
         r.form.MenuFull_Click();
-        EXPECT_EQ(r.ScannedPosition(), 2);
+        EXPECT_EQ(Stored(r.reg), kTable[2]);
         EXPECT_EQ(r.win.slider, 2);
         r.win.ExpectOnlyChecked(2);
     }
@@ -420,19 +422,8 @@ TEST(Form1Level, FailedApplyShowsWhatRegistryHolds) {
         r.reg.FailWrites(kPresence, kErrorAccessDenied);
         r.form.MenuBasic_Click();
         EXPECT_EQ(Stored(r.reg), kTable[0]);
-        EXPECT_EQ(r.ScannedPosition(), 0);
         EXPECT_EQ(r.win.slider, 0);
         r.win.ExpectOnlyChecked(0);
-    }
-    {
-        SCOPED_TRACE("mixer key denied, Full -> Standard: Acceleration unreadable, no level");
-        Rig r(kTable[3]);
-        r.reg.DenyFullAccess(kMixer);
-        r.win.UserMovesSlider(2);
-        EXPECT_EQ(Stored(r.reg), (LevelValues{0, 1, 1}));
-        EXPECT_EQ(r.ScannedPosition(), -1);
-        EXPECT_EQ(r.win.slider, 0);
-        r.win.ExpectOnlyChecked(-1);
     }
 }
 
@@ -445,7 +436,75 @@ TEST(Form1Level, NoDeviceWritesNothingAndSliderReturnsToZero) {
     r.form.MenuFull_Click();
     EXPECT_EQ(r.win.slider, 0);
     r.win.ExpectOnlyChecked(-1);
-    EXPECT_TRUE(r.reg.Calls().empty()) << "no registry call at all, not even an Open";
+    EXPECT_EQ(CountOps(r.reg, Op::Set), 0);
+}
+
+// --- Changes made by other programs, and by this one ---
+
+TEST(Form1Refresh, AnUnchangedRegistryChangesNothingVisibleAndWritesNothing) {
+    Rig r(kTable[2]);
+    r.win.UserMovesSlider(1);  // this program's own write signals a change too
+    ASSERT_EQ(Stored(r.reg), kTable[1]);
+    r.win.log.clear();
+    r.reg.ClearCalls();
+    r.form.Form_RegistryChanged();
+    EXPECT_TRUE(r.win.log.empty()) << r.win.log.front();
+    EXPECT_EQ(CountOps(r.reg, Op::Set), 0);
+    EXPECT_EQ(r.win.slider, 1);
+    r.win.ExpectOnlyChecked(1);
+}
+
+TEST(Form1Refresh, AnotherProgramsLevelIsShownInTheWindowAndInTheNotificationArea) {
+    Rig r(kTable[2]);
+    r.reg.SetDword(kMixer, kAccelerationValue, 15);  // Standard -> Basic, as a control panel does
+    r.form.Form_RegistryChanged();
+    EXPECT_EQ(r.win.slider, 1);
+    r.win.ExpectOnlyChecked(1);
+
+    r.ToTray();
+    r.reg.SetDword(kPresence, kVxdValue, 0);  // Basic -> Off
+    r.form.Form_RegistryChanged();
+    EXPECT_EQ(r.win.slider, 0);
+    r.win.ExpectOnlyChecked(0);
+    r.reg.SetDword(kMixer, kAccelerationValue, 1);  // no level of the table
+    r.form.Form_RegistryChanged();
+    EXPECT_EQ(r.win.slider, 0);
+    r.win.ExpectOnlyChecked(-1);
+    // Still in the notification area: nothing shown, hidden, added or removed.
+    EXPECT_FALSE(r.win.visible);
+    EXPECT_TRUE(r.win.iconPresent);
+    for (const char* entry : {"Show", "Hide", "Add ok", "Delete ok", "SetStateNormal"})
+        EXPECT_EQ(r.win.Count(entry), 0) << entry;
+    EXPECT_EQ(CountOps(r.reg, Op::Set), 0);
+}
+
+TEST(Form1Refresh, ADeviceThatGoesAwayGreysTheControlsAndOneThatComesBackEnablesThem) {
+    Rig r(kTable[3]);
+    r.reg.DeleteKey(std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880");
+    r.form.Form_RegistryChanged();
+    EXPECT_FALSE(r.form.device().has_value());
+    EXPECT_EQ(r.win.slider, 0);
+    r.win.ExpectOnlyChecked(-1);
+    EXPECT_FALSE(r.win.enabled);
+    r.win.UserMovesSlider(2);  // what a greyed slider cannot do; still nothing is written
+    EXPECT_EQ(CountOps(r.reg, Op::Set), 0);
+
+    Seed(r.reg, kTable[1]);
+    r.form.Form_RegistryChanged();
+    EXPECT_TRUE(r.win.enabled);
+    EXPECT_EQ(r.win.slider, 1);
+    r.win.ExpectOnlyChecked(1);
+    r.form.MenuFull_Click();
+    EXPECT_EQ(Stored(r.reg), kTable[3]);
+}
+
+TEST(Form1Refresh, KeysThatMayOnlyBeReadShowTheirLevelGreyed) {
+    Rig r(kTable[1]);
+    r.reg.DenyFullAccess(kPresence);
+    r.form.Form_RegistryChanged();
+    EXPECT_EQ(r.win.slider, 1);
+    r.win.ExpectOnlyChecked(1);
+    EXPECT_FALSE(r.win.enabled);
 }
 
 TEST(Form1Level, RestartShowsTheLevelLastChosen) {
