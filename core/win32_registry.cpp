@@ -17,6 +17,8 @@ KeyHandle FromHkey(HKEY key) {
 }
 
 static_assert(kKeyAllAccess == KEY_ALL_ACCESS);
+static_assert(kKeyRead == KEY_READ);
+static_assert(kKeySetValue == KEY_SET_VALUE);
 static_assert(kErrorMoreData == ERROR_MORE_DATA);
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,14 @@
 #include "seeded_registry.h"
 #include "startup_scan.h"
 #include "win32_registry.h"
+#include "win32_registry_watch.h"
+#include "win_test_support.h"
 
 namespace quillaro {
 namespace {
 
 using testing::DeviceValues;
+using testing::WaitUntil;
 using testing::SeededRegistry;
 
 const std::string kPci(kPciEnumPath);
@@ -81,9 +85,13 @@ TEST_F(Win32RegistryTest, ReadsLevelCodes) {
 TEST_F(Win32RegistryTest, WritesADwordThatAnotherReaderSees) {
     const std::string instance = seeded.AddDevice("VEN_WRITE", "0", {});
     {
-        MachineKey key(api, SeededRegistry::PresencePath(instance));
+        MachineKey key(api, SeededRegistry::PresencePath(instance), kKeySetValue);
         ASSERT_TRUE(key.isOpen());
         EXPECT_TRUE(WriteDwordValue(api, key.handle(), "VxD", 0x01020304));
+        // A key opened for reading refuses writes.
+        MachineKey reading(api, SeededRegistry::PresencePath(instance));
+        ASSERT_TRUE(reading.isOpen());
+        EXPECT_FALSE(WriteDwordValue(api, reading.handle(), "VxD", 0));
     }
     EXPECT_EQ(SeededRegistry::GetDword(SeededRegistry::PresencePath(instance), "VxD"), 0x01020304u);
 }
@@ -116,13 +124,70 @@ TEST_F(Win32RegistryTest, ScanPicksTheLastUsableDeviceAndApplyWritesIt) {
     }
 }
 
-TEST_F(Win32RegistryTest, ApplyWithoutPresenceKeyWritesAccelerationOnly) {
+TEST_F(Win32RegistryTest, ApplyWithoutPresenceKeyWritesNothing) {
     const std::string instance = seeded.AddDevice("VEN_HALF", "0", {8, std::nullopt, std::nullopt});
     const DeviceKeys device{SeededRegistry::MixerPath(instance),
                             instance + "\\DirectSound\\Missing Presence"};
     EXPECT_FALSE(ApplyLevel(api, device, 3));
-    EXPECT_EQ(SeededRegistry::GetDword(device.mixerKeyPath, "Acceleration"), 0u);
+    EXPECT_EQ(SeededRegistry::GetDword(device.mixerKeyPath, "Acceleration"), 8u);
     EXPECT_FALSE(SeededRegistry::KeyExists(device.presenceKeyPath));
+}
+
+TEST_F(Win32RegistryTest, KeysWhosePermissionsAllowReadingOnlyShowTheLevelAndTakeNoWrites) {
+    const std::string instance = seeded.AddDevice("VEN_LOCKED", "0", {15, 1, 1});
+    const std::string mixer = SeededRegistry::MixerPath(instance);
+    const std::string presence = SeededRegistry::PresencePath(instance);
+    for (const std::string& locked : {presence, mixer}) {
+        SCOPED_TRACE(locked);
+        ASSERT_TRUE(SeededRegistry::MakeReadOnly(locked));
+        const ScanResult scan = ScanForDevice(api);
+        ASSERT_TRUE(scan.device.has_value());
+        EXPECT_EQ(scan.level, AccelerationLevel::Basic);
+        EXPECT_FALSE(scan.writable);
+        EXPECT_FALSE(ApplyLevel(api, scan.device, PositionOf(AccelerationLevel::Off)));
+        EXPECT_EQ(SeededRegistry::GetDword(mixer, "Acceleration"), 15u);
+        EXPECT_EQ(SeededRegistry::GetDword(presence, "VxD"), 1u);
+        EXPECT_EQ(SeededRegistry::GetDword(presence, "WDM"), 1u);
+        ASSERT_TRUE(SeededRegistry::MakeWritable(locked));
+    }
+    const ScanResult unlocked = ScanForDevice(api);
+    EXPECT_TRUE(unlocked.writable);
+    EXPECT_TRUE(ApplyLevel(api, unlocked.device, PositionOf(AccelerationLevel::Off)));
+    EXPECT_EQ(SeededRegistry::GetDword(presence, "VxD"), 0u);
+}
+
+bool Signalled(const RegistryWatch& watch) {
+    return WaitForSingleObject(watch.event(), 0) == WAIT_OBJECT_0;
+}
+
+TEST_F(Win32RegistryTest, WatchSignalsChangesBelowTheKeyAndFollowsItsCreationAndDeletion) {
+    const std::string device = kPci + "\\VEN_WATCH";
+    const std::string instance = device + "\\0";
+    RegistryWatch watch(instance);
+    ASSERT_TRUE(watch.Arm());
+    EXPECT_EQ(watch.watchedPath(), kPci) << "the nearest existing key above a missing one";
+    EXPECT_FALSE(Signalled(watch));
+
+    seeded.AddDevice("VEN_WATCH", "0", {8, 1, 1});
+    EXPECT_TRUE(WaitUntil([&] { return Signalled(watch); }));
+    ASSERT_TRUE(watch.Arm());
+    EXPECT_EQ(watch.watchedPath(), instance);
+    EXPECT_FALSE(Signalled(watch));
+
+    // A value deep below, a new key, and the key's own deletion. (Wine does not report changed
+    // permissions, which Windows does, so they are not among them.)
+    const std::vector<std::function<bool()>> changes{
+        [&] { return SeededRegistry::SetDword(SeededRegistry::PresencePath(instance), "VxD", 0); },
+        [&] { return SeededRegistry::CreateKey(instance + "\\DirectSound\\Extra"); },
+        [&] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, device.c_str()) == ERROR_SUCCESS; },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(changes[i]());
+        EXPECT_TRUE(WaitUntil([&] { return Signalled(watch); }));
+        ASSERT_TRUE(watch.Arm());
+    }
+    EXPECT_EQ(watch.watchedPath(), kPci);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "seeded_registry.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include "startup_scan.h"
 
@@ -44,6 +45,34 @@ bool SeededRegistry::KeyExists(const std::string& path) {
         return false;
     RegCloseKey(key);
     return true;
+}
+
+namespace {
+
+bool SetKeyDacl(const std::string& path, const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return false;
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        RegCloseKey(key);
+    }
+    LocalFree(descriptor);
+    return status == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+// Everyone may read; deleting and changing the permissions stay allowed so tests can clean up.
+bool SeededRegistry::MakeReadOnly(const std::string& path) {
+    return SetKeyDacl(path, "D:P(A;;KRSDWD;;;WD)");
+}
+
+bool SeededRegistry::MakeWritable(const std::string& path) {
+    return SetKeyDacl(path, "D:P(A;;KA;;;WD)");
 }
 
 std::string SeededRegistry::AddDeviceKey(const std::string& device) {

@@ -29,6 +29,10 @@ public:
     static bool SetDword(const std::string& path, const std::string& name, std::uint32_t value);
     static std::optional<std::uint32_t> GetDword(const std::string& path, const std::string& name);
     static bool KeyExists(const std::string& path);
+    // Lets everyone read the key but nobody change its values, as a key whose permissions an
+    // administrator locked; Writable undoes it.
+    static bool MakeReadOnly(const std::string& path);
+    static bool MakeWritable(const std::string& path);
 
     // Adds PCI\<device>\<instance>\DirectSound with the given values; returns the instance path.
     std::string AddDevice(const std::string& device, const std::string& instance,

@@ -2,23 +2,26 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "form1_window.h"
+#include "message_loop.h"
+#include "startup_scan.h"
 #include "win32_registry.h"
+#include "win32_registry_watch.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     if (!quillaro::win32::RegisterForm1Class(instance)) return 1;
 
+    // Watching starts before the first look at the registry, so no change slips between them.
+    quillaro::RegistryWatch watch{std::string(quillaro::kPciEnumPath)};
+    watch.Arm();
+
     quillaro::Win32Registry registry;
     quillaro::win32::Form1Window form1(instance, registry);
     if (!form1.Create()) return 1;
     form1.ShowFirstTime(showCommand);
-
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
+    return quillaro::win32::RunMessageLoop(watch, form1.form());
 }
