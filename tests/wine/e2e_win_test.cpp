@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "seeded_registry.h"
 #include "win_test_support.h"
@@ -35,7 +36,11 @@ POINT CentreOf(HWND window) {
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        instance = seeded.AddDevice("VEN_8086&DEV_2668&SUBSYS_01271028", "3&172e68dd&0&D8", {8, 1, 1});
+        instance = seeded.AddDevice(kDevice, "3&172e68dd&0&D8", {8, 1, 1});
+        if (readOnly) {
+            ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::MixerPath(instance)));
+            ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::PresencePath(instance)));
+        }
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         std::string command = "\"" + ProgramPath() + "\"";
@@ -50,6 +55,10 @@ protected:
         ASSERT_NE(slider, nullptr);
     }
     void TearDown() override {
+        if (readOnly) {
+            SeededRegistry::MakeWritable(SeededRegistry::MixerPath(instance));
+            SeededRegistry::MakeWritable(SeededRegistry::PresencePath(instance));
+        }
         if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, 5000);
         CloseHandle(process.hProcess);
@@ -83,6 +92,31 @@ protected:
         ASSERT_TRUE(WaitUntil([] { return OpenPopupMenu() == nullptr; }));
     }
 
+    // The pop-up menu's level check marks, read off the screen: opens the menu from the icon,
+    // reads it and closes it again.
+    std::vector<bool> LevelCheckMarks() {
+        HWND icon = FirstTrayIcon();
+        EXPECT_NE(icon, nullptr);
+        if (!icon) return {};
+        ClickAt(CentreOf(icon), true, 1);
+        HWND popup = nullptr;
+        EXPECT_TRUE(WaitUntil([&] { return (popup = OpenPopupMenu()) != nullptr; }));
+        if (!popup) return {};
+        std::vector<bool> marks;
+        for (const MenuRow& row : ReadMenu(popup, 6)) marks.push_back(row.checked);
+        PressKey(VK_ESCAPE);
+        EXPECT_TRUE(WaitUntil([] { return OpenPopupMenu() == nullptr; }));
+        marks.resize(4);
+        return marks;
+    }
+    static std::vector<bool> OnlyChecked(int position) {
+        std::vector<bool> marks(4, false);
+        if (position >= 0) marks[static_cast<std::size_t>(position)] = true;
+        return marks;
+    }
+
+    static constexpr char kDevice[] = "VEN_8086&DEV_2668&SUBSYS_01271028";
+    bool readOnly = false;
     SeededRegistry seeded;
     std::string instance;
     PROCESS_INFORMATION process{};
@@ -131,6 +165,78 @@ TEST_F(EndToEndTest, ClosingTheWindowEndsTheProgram) {
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(TrayIconCount(), 0);
     EXPECT_TRUE(StoredAre(8, 1, 1));
+}
+
+TEST_F(EndToEndTest, FollowsWhatOtherProgramsStoreWithoutWritingAnything) {
+    const std::string mixer = SeededRegistry::MixerPath(instance);
+    const std::string presence = SeededRegistry::PresencePath(instance);
+    auto sliderShows = [&](int position) {
+        return WaitUntil([&] { return SliderPosition() == position; });
+    };
+
+    // Shown: another program stores Basic.
+    ASSERT_TRUE(RegAddDword(mixer, "Acceleration", 15));
+    EXPECT_TRUE(sliderShows(1));
+
+    // In the notification area: Off, then a number that is no level, which the window shows
+    // without storing a level of its own over it.
+    Minimise();
+    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(1));
+    ASSERT_TRUE(RegAddDword(presence, "VxD", 0));
+    EXPECT_TRUE(sliderShows(0));
+    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(0));
+    ASSERT_TRUE(RegAddDword(mixer, "Acceleration", 0));
+    EXPECT_TRUE(sliderShows(3));
+    ASSERT_TRUE(RegAddDword(mixer, "Acceleration", 1));
+    EXPECT_TRUE(sliderShows(0));
+    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(-1));
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(TrayIconCount(), 1);
+
+    // The device goes away: greyed; it comes back: enabled, showing what it holds.
+    const std::string deviceKey = instance.substr(0, instance.rfind('\\'));
+    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, deviceKey.c_str()), ERROR_SUCCESS);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(slider); }));
+    EXPECT_EQ(SliderPosition(), 0);
+    instance = seeded.AddDevice(kDevice, "3&172e68dd&0&D8", {8, 1, 1});
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(slider) && SliderPosition() == 2; }));
+    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(2));
+
+    // Nothing above was written by the program: every value is what the others stored last.
+    ExpectRegQuery(8, 1, 1);
+    ASSERT_TRUE(RegAddDword(mixer, "Acceleration", 1));
+    EXPECT_TRUE(sliderShows(0));
+    ChooseFromIconMenu(VK_UP, 1);  // "Exit Quillaro"
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(RegQueryDword(mixer, "Acceleration"), 1);
+}
+
+class ReadOnlyEndToEndTest : public EndToEndTest {
+protected:
+    ReadOnlyEndToEndTest() { readOnly = true; }
+};
+
+TEST_F(ReadOnlyEndToEndTest, KeysThatMayOnlyBeReadShowTheirLevelGreyedAndTakeNothing) {
+    EXPECT_EQ(SliderPosition(), 2);
+    EXPECT_FALSE(IsWindowEnabled(slider));
+    Minimise();
+    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(2));
+
+    // A click on each greyed level item does nothing and leaves the menu open; a click on
+    // "Show Quillaro", after them in the input queue, brings the window back.
+    HWND icon = FirstTrayIcon();
+    ASSERT_NE(icon, nullptr);
+    ClickAt(CentreOf(icon), true, 1);
+    HWND popup = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (popup = OpenPopupMenu()) != nullptr; }));
+    const std::vector<MenuRow> rows = ReadMenu(popup, 6);
+    ASSERT_EQ(rows.size(), 6u);
+    for (int level : {3, 0, 1}) ClickAt(rows[static_cast<std::size_t>(level)].centre, false, 1);
+    EXPECT_EQ(OpenPopupMenu(), popup);
+    ClickAt(rows[4].centre, false, 1);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(window) && TrayIconCount() == 0; }));
+    ExpectRegQuery(8, 1, 1);
+    EXPECT_EQ(SliderPosition(), 2);
 }
 
 }  // namespace

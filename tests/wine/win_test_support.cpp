@@ -1,7 +1,11 @@
 #include "win_test_support.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace quillaro::testing {
@@ -68,32 +72,45 @@ HWND OpenPopupMenu() {
     return menu && IsWindowVisible(menu) ? menu : nullptr;
 }
 
-long long RegQueryDword(const std::string& keyPath, const std::string& valueName) {
+namespace {
+
+// Runs Wine's reg.exe with the arguments; its output, and whether it ended with status 0.
+std::pair<std::string, bool> RunReg(const std::string& arguments) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {{}, false};
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
-    std::string command = "reg.exe query \"HKLM\\" + keyPath + "\" /v \"" + valueName + "\"";
+    std::string command = "reg.exe " + arguments;
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     CloseHandle(writeEnd);
     std::string output;
+    DWORD status = 1;
     if (started) {
         char buffer[512];
         DWORD read = 0;
         while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
             output.append(buffer, read);
         WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &status);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
     CloseHandle(readEnd);
+    return {output, started && status == 0};
+}
+
+}  // namespace
+
+long long RegQueryDword(const std::string& keyPath, const std::string& valueName) {
+    const std::string output =
+        RunReg("query \"HKLM\\" + keyPath + "\" /v \"" + valueName + "\"").first;
     // A line such as "    Acceleration    REG_DWORD    0x8".
     std::istringstream lines(output);
     std::string name, type, number;
@@ -103,6 +120,90 @@ long long RegQueryDword(const std::string& keyPath, const std::string& valueName
             return std::strtoll(number.c_str(), nullptr, 16);
     }
     return -1;
+}
+
+bool RegAddDword(const std::string& keyPath, const std::string& valueName, unsigned long value) {
+    return RunReg("add \"HKLM\\" + keyPath + "\" /v \"" + valueName + "\" /t REG_DWORD /d " +
+                  std::to_string(value) + " /f")
+        .second;
+}
+
+namespace {
+
+// What the screen shows of a window's client area, as 0xRRGGBB pixels, row by row.
+std::vector<std::uint32_t> CaptureClient(HWND window, int width, int height) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    SelectObject(memory, previous);
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+}  // namespace
+
+std::vector<MenuRow> ReadMenu(HWND popup, int items) {
+    RECT client{};
+    GetClientRect(popup, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+    if (width <= 2 || height <= 0 || items <= 0) return {};
+
+    // Inside the menu's one-pixel frame, each item is a band of lines with text on the line's
+    // background (the highlight for a selected item), and left of the text a check mark if the
+    // item has one.
+    constexpr int kFrame = 1;
+    const int margin = std::min(kFrame + GetSystemMetrics(SM_CXMENUCHECK), width - kFrame);
+    std::vector<std::uint32_t> pixels;
+    auto differs = [&](int y, int left, int right) {
+        const std::uint32_t* line = pixels.data() + static_cast<std::size_t>(y) * width;
+        int count = 0;
+        for (int x = left; x < right; ++x) count += line[x] != line[width - kFrame - 1];
+        return count;
+    };
+    std::vector<std::pair<int, int>> bands;  // [first, last] line of each item's text
+    auto findBands = [&] {
+        bands.clear();
+        for (int y = kFrame; y < height - kFrame; ++y) {
+            if (!differs(y, margin, width - kFrame)) continue;
+            if (!bands.empty() && bands.back().second == y - 1)
+                bands.back().second = y;
+            else
+                bands.emplace_back(y, y);
+        }
+        return static_cast<int>(bands.size()) == items;
+    };
+    // A menu that has just opened may not be painted yet: wait until every item shows its text.
+    if (!WaitUntil([&] {
+            pixels = CaptureClient(popup, width, height);
+            return findBands();
+        }))
+        return {};
+    POINT origin{0, 0};
+    ClientToScreen(popup, &origin);
+    std::vector<MenuRow> rows;
+    for (const auto& [first, last] : bands) {
+        int drawn = 0;
+        for (int y = first; y <= last; ++y) drawn += differs(y, kFrame, margin);
+        rows.push_back({drawn >= 4, {origin.x + width / 2, origin.y + (first + last) / 2}});
+    }
+    return rows;
 }
 
 }  // namespace quillaro::testing

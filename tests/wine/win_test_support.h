@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace quillaro::testing {
 
@@ -48,7 +49,19 @@ HWND FirstTrayIcon();
 // The visible pop-up menu window, if one is open.
 HWND OpenPopupMenu();
 
+// An item of an open pop-up menu as the screen shows it: whether it has a check mark, and the
+// screen position of its middle.
+struct MenuRow {
+    bool checked;
+    POINT centre;
+};
+// The items of an open pop-up menu of `items` text items, read off the screen, so a menu of
+// another process can be read too; nothing if it does not show that many within the deadline.
+std::vector<MenuRow> ReadMenu(HWND popup, int items);
+
 // Runs "reg query" on a value under HKEY_LOCAL_MACHINE and returns its number, or -1.
 long long RegQueryDword(const std::string& keyPath, const std::string& valueName);
+// Runs "reg add" to store a REG_DWORD under HKEY_LOCAL_MACHINE, as another program would.
+bool RegAddDword(const std::string& keyPath, const std::string& valueName, unsigned long value);
 
 }  // namespace quillaro::testing
