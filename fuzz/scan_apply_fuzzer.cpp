@@ -17,7 +17,7 @@
 //                               MULTI_SZ/QWORD by type%8, else a 32-bit type follows;
 //                               size < 0xF0 is size%13 data bytes read from the input, else a
 //                               large size (16..1000) filled with the next byte
-//    5 DENY     key             the key refuses full access
+//    5 DENY     key             the key may be read but refuses writing
 //    6 FAILENUM key index err   enumerating subkey <index> of the key fails
 //    7 FAILINFO key err         RegQueryInfoKey on the key fails
 //    8 FAILWRITE key err        writes into the key fail
@@ -26,7 +26,8 @@
 //                               instance each, levels varying with pattern (256 devices at most)
 //   11 POSITION 4 bytes         an extra slider position (little-endian int32) to apply
 //   12 CASE                     toggles spelling "directsound\mixer defaults" in lower case
-//   13-15                       nothing
+//   13 UNREADABLE key           the key refuses to be opened at all
+//   14-15                       nothing
 // A name is a length byte L: 1..0xDF raw bytes follow (NUL and '\' are replaced), 0 is the name
 // "0", L >= 0xE0 a long name (254..2000 characters) of a fill byte and a last byte.
 //
@@ -146,7 +147,8 @@ struct ModelKey {
     std::string path;  // as first spelled
     std::map<std::string, std::unique_ptr<ModelKey>, RegistryNameLess> children;
     std::vector<std::pair<std::string, ModelValue>> values;
-    bool denied = false;
+    bool readOnly = false;    // opens for reading only
+    bool unreadable = false;  // does not open at all
     bool queryInfoFails = false;
     std::set<std::uint32_t> failingEnumIndexes;
     std::int32_t writeError = 0;
@@ -219,7 +221,11 @@ public:
     }
     void Deny(const Parts& parts) {
         reg_.DenyFullAccess(Join(parts));
-        Create(parts).denied = true;
+        Create(parts).readOnly = true;
+    }
+    void MakeUnreadable(const Parts& parts) {
+        reg_.DenyAllAccess(Join(parts));
+        Create(parts).unreadable = true;
     }
     void FailEnum(const Parts& parts, std::uint32_t index, std::int32_t error) {
         reg_.FailEnumIndex(Join(parts), index, error);
@@ -357,6 +363,7 @@ std::vector<int> Build(Reader& in, Builder& b) {
             }
             case 11: positions.push_back(static_cast<int>(in.U32())); break;
             case 12: at.lowerCaseDirectSound = !at.lowerCaseDirectSound; break;
+            case 13: b.MakeUnreadable(at.Key(in.Byte())); break;
             default: break;
         }
     }
@@ -369,7 +376,7 @@ std::vector<int> Build(Reader& in, Builder& b) {
 enum class Code { Unusable, One, Fifteen, Eight, Zero };
 
 Code Classify(const ModelKey* key, const std::string& name) {
-    if (!key || key->denied) return Code::Unusable;
+    if (!key || key->unreadable) return Code::Unusable;
     const ModelValue* value = key->Value(name);
     if (!value || value->data.size() != 4 || (value->type != kDword && value->type != kBinary))
         return Code::Unusable;
@@ -390,21 +397,24 @@ struct Expected {
     const ModelKey* mixer = nullptr;
     const ModelKey* presence = nullptr;  // may be missing
     std::optional<AccelerationLevel> level;
+    bool writable = false;  // both keys open for writing
 };
 
+bool OpensForWriting(const ModelKey* key) { return key && !key->readOnly && !key->unreadable; }
+
 // The last device, in enumeration order, whose first enumerated instance holds a usable
-// "Acceleration". A key refusing full access, failing RegQueryInfoKey, or whose enumeration of
-// a subkey fails, hides what that enumeration would have given.
+// "Acceleration". A key refusing to be read, failing RegQueryInfoKey, or whose enumeration of
+// a subkey fails, hides what that enumeration would have given; a key refusing writes does not.
 Expected Oracle(const ModelKey& root) {
     Expected expected;
     const ModelKey* pci = &root;
     for (const std::string& part : kPciParts) pci = pci ? pci->Child(part) : nullptr;
-    if (!pci || pci->denied || pci->queryInfoFails) return expected;
+    if (!pci || pci->unreadable || pci->queryInfoFails) return expected;
     std::uint32_t index = 0;
     for (const auto& [deviceName, device] : pci->children) {
         const std::uint32_t deviceIndex = index++;
         if (pci->failingEnumIndexes.count(deviceIndex)) continue;
-        if (device->denied || device->queryInfoFails || device->children.empty() ||
+        if (device->unreadable || device->queryInfoFails || device->children.empty() ||
             device->failingEnumIndexes.count(0))
             continue;
         const auto& [instanceName, instance] = *device->children.begin();
@@ -430,6 +440,8 @@ Expected Oracle(const ModelKey& root) {
             default: expected.level.reset(); break;
         }
     }
+    expected.writable =
+        expected.found && OpensForWriting(expected.mixer) && OpensForWriting(expected.presence);
     return expected;
 }
 
@@ -442,7 +454,8 @@ void DumpModel(const ModelKey& key, int depth) {
     if (depth > 14) return;
     std::fprintf(stderr, "%*s%s%s%s", depth * 2, "",
                  key.path.empty() ? "<root>" : key.path.substr(key.path.rfind('\\') + 1).c_str(),
-                 key.denied ? " [denied]" : "", key.queryInfoFails ? " [queryinfo fails]" : "");
+                 key.readOnly ? " [read-only]" : key.unreadable ? " [unreadable]" : "",
+                 key.queryInfoFails ? " [queryinfo fails]" : "");
     for (std::uint32_t i : key.failingEnumIndexes) std::fprintf(stderr, " [enum %u fails]", i);
     if (key.writeError) std::fprintf(stderr, " [writes fail %d]", key.writeError);
     std::fprintf(stderr, "\n");
@@ -509,6 +522,7 @@ ScanResult CheckedScan(MemoryRegistry& reg, const Expected& expected, const char
     Check(result.level == expected.level, "wrong level",
           std::string(when) + ": " + LevelName(result.level) + " instead of " +
               LevelName(expected.level));
+    Check(result.writable == expected.writable, "wrong answer to whether the keys take writes", when);
     return result;
 }
 
@@ -534,22 +548,26 @@ void CheckApply(MemoryRegistry& reg, const ScanResult& scanned, const Expected& 
         Check(reg.ValueCount() == values, "an apply without a device or level added values", when);
         return;
     }
+    // Both keys open for writing before anything is written; the writes stop at the first one
+    // refused.
     const Values3 v = kTable[position];
     std::vector<ExpectedSet> sets;
-    const ModelKey* mixer = expected.mixer;  // opens: the scan read it with full access
-    sets.push_back({mixer->path, "Acceleration", v.acceleration, mixer->writeError});
-    const ModelKey* presence = expected.presence;
-    const bool presenceOpens = presence && !presence->denied;
-    if (presenceOpens) {
-        sets.push_back({presence->path, "VxD", v.vxd, presence->writeError});
-        sets.push_back({presence->path, "WDM", v.wdm, presence->writeError});
+    if (expected.writable) {
+        const ModelKey* mixer = expected.mixer;
+        const ModelKey* presence = expected.presence;
+        sets.push_back({mixer->path, "Acceleration", v.acceleration, mixer->writeError});
+        if (mixer->writeError == quillaro::kErrorSuccess) {
+            sets.push_back({presence->path, "VxD", v.vxd, presence->writeError});
+            if (presence->writeError == quillaro::kErrorSuccess)
+                sets.push_back({presence->path, "WDM", v.wdm, presence->writeError});
+        }
     }
     std::vector<Call> actual;
     for (const Call& call : reg.Calls())
         if (call.op == Op::Set) actual.push_back(call);
     Check(actual.size() == sets.size(), "wrong number of writes",
           when + ": " + std::to_string(actual.size()) + " instead of " + std::to_string(sets.size()));
-    bool allStored = presenceOpens;
+    bool allStored = sets.size() == 3;
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const Call& call = actual[i];
         const ExpectedSet& want = sets[i];
