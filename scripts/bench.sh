@@ -5,7 +5,9 @@
 #     the benchmark program, e.g. --benchmark_filter=StartupScan --benchmark_repetitions=5
 #  2. the size of the stripped 32-bit release executable and the DLLs it imports;
 #  3. under wine64 and Xvfb: start to window shown against a bare window program, side by side,
-#     and the start-up scan over 1,000 devices in Wine's registry.
+#     the start-up scan over 1,000 devices in Wine's registry, the time from another process's
+#     write to the slider showing it, and the processor time used over 60 s idle in the
+#     notification area.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,7 +32,7 @@ echo
 echo "=== under wine64"
 cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
-ninja -C build/win64 Quillaro startup_bench bare_window scan_bench >/dev/null
+ninja -C build/win64 Quillaro startup_bench bare_window scan_bench follow_bench >/dev/null
 cat >"$root/build/bench-wine.sh" <<'INNER'
 set -euo pipefail
 build=$1
@@ -40,5 +42,6 @@ trap wine_server_stop EXIT
 wine_run "$build/bench/wine/startup_bench.exe" "$build/ui/win32/Quillaro.exe" \
   "$build/bench/wine/bare_window.exe" 60
 wine_run "$build/bench/wine/scan_bench.exe" 1000 10
+wine_run "$build/bench/wine/follow_bench.exe" "$build/ui/win32/Quillaro.exe" 20 60
 INNER
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/build/bench-wine.sh" "$root/build/win64" "$root"
