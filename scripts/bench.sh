@@ -42,6 +42,7 @@ trap wine_server_stop EXIT
 wine_run "$build/bench/wine/startup_bench.exe" "$build/ui/win32/Quillaro.exe" \
   "$build/bench/wine/bare_window.exe" 60
 wine_run "$build/bench/wine/scan_bench.exe" 1000 10
-wine_run "$build/bench/wine/follow_bench.exe" "$build/ui/win32/Quillaro.exe" 20 60
+wine_run "$build/bench/wine/follow_bench.exe" "$build/ui/win32/Quillaro.exe" \
+  "$build/bench/wine/bare_window.exe" 20 60
 INNER
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/build/bench-wine.sh" "$root/build/win64" "$root"

@@ -1,7 +1,8 @@
 // Measures how the running program follows the registry: the time from another process's
 // write to the slider showing it, and the processor time the program uses while it waits in the
-// notification area with nothing changing.
-// Usage: follow_bench Quillaro.exe [writes] [idle seconds]
+// notification area with nothing changing, next to a bare program that only shows a window over
+// the same seconds: what that one uses is the noise of the machine and Wine.
+// Usage: follow_bench Quillaro.exe bare_window.exe [writes] [idle seconds]
 #include <windows.h>
 #include <commctrl.h>
 
@@ -48,26 +49,39 @@ double CpuMilliseconds(HANDLE process) {
     return ms(kernel) + ms(user);
 }
 
+PROCESS_INFORMATION Start(const char* exe) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string command = "\"" + WindowsPath(exe) + "\"";
+    CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                   &process);
+    return process;
+}
+
+void Close(const PROCESS_INFORMATION& process, HWND window) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: follow_bench Quillaro.exe [writes] [idle seconds]\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: follow_bench Quillaro.exe bare_window.exe [writes] [idle seconds]\n");
         return 2;
     }
-    const int writes = argc > 2 ? std::atoi(argv[2]) : 20;
-    const int idleSeconds = argc > 3 ? std::atoi(argv[3]) : 60;
+    const int writes = argc > 3 ? std::atoi(argv[3]) : 20;
+    const int idleSeconds = argc > 4 ? std::atoi(argv[4]) : 60;
     SeededRegistry seeded;
     const std::string instance = seeded.AddDevice("VEN_1274&DEV_5880", "3&61aaa01&0&28", {8, 1, 1});
     const std::string mixer = SeededRegistry::MixerPath(instance);
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string command = "\"" + WindowsPath(argv[1]) + "\"";
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return 1;
+    const PROCESS_INFORMATION process = Start(argv[1]);
+    const PROCESS_INFORMATION bare = Start(argv[2]);
+    if (!process.hProcess || !bare.hProcess) return 1;
     HWND window = nullptr, slider = nullptr;
     if (!Await([&] {
             window = FindWindowA("QuillaroForm1", nullptr);
@@ -97,16 +111,18 @@ int main(int argc, char** argv) {
     // In the notification area, nothing changing.
     PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     if (!Await([&] { return !IsWindowVisible(window); })) return 1;
+    HWND bareWindow = nullptr;
+    if (!Await([&] { return (bareWindow = FindWindowA("BareWindow", nullptr)) != nullptr; })) return 1;
     Sleep(1000);
     const double before = CpuMilliseconds(process.hProcess);
+    const double bareBefore = CpuMilliseconds(bare.hProcess);
     Sleep(static_cast<DWORD>(idleSeconds) * 1000);
-    const double after = CpuMilliseconds(process.hProcess);
-    std::printf("processor time in the notification area over %d s idle: %.1f ms (%.1f ms since start)\n",
-                idleSeconds, after - before, after);
+    const double used = CpuMilliseconds(process.hProcess) - before;
+    const double bareUsed = CpuMilliseconds(bare.hProcess) - bareBefore;
+    std::printf("processor time over %d s idle: Quillaro in the notification area %.0f ms, "
+                "a bare window %.0f ms\n", idleSeconds, used, bareUsed);
 
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    Close(process, window);
+    Close(bare, bareWindow);
     return 0;
 }
