@@ -46,6 +46,8 @@ public:
     bool ended = false;
     std::vector<std::string> log;
     std::function<void()> onPopup;  // the user's choice in the pop-up menu
+    // Messages the window handles while Shell_NotifyIcon waits on the shell.
+    std::function<void(TrayMessage)> duringNotify;
 
     int SliderValue() const override { return slider; }
     void SetSliderValue(int position) override {
@@ -57,13 +59,24 @@ public:
     }
     void SetLevelControlsEnabled(bool on) override { enabled = on; }
     WindowState State() const override { return state; }
+    bool Visible() const override { return visible; }
     void SetStateNormal() override {
         log.push_back("SetStateNormal");
         state = WindowState::Normal;
         form->Form_Resize();  // a real window raises Resize here too
     }
     void Hide() override { log.push_back("Hide"), visible = false; }
-    void Show() override { log.push_back("Show"), visible = true; }
+    void Show() override {
+        log.push_back("Show");
+        BecomeVisible();
+    }
+    void ShowMinimized() override {
+        log.push_back("ShowMinimized");
+        state = WindowState::Minimized;
+        BecomeVisible();
+        form->Form_Resize();
+    }
+    void Activate() override { log.push_back("Activate"); }
     void PopupMenu() override {
         log.push_back("PopupMenu");
         if (onPopup) onPopup();
@@ -71,6 +84,7 @@ public:
     void FillTrayIconData() override { ++recordFills; }
     bool NotifyIcon(TrayMessage message) override {
         EXPECT_GT(recordFills, 0) << "notification record used before it was filled";
+        if (duringNotify) duringNotify(message);
         bool ok = false;
         if (message == TrayMessage::Add) {
             ok = !addFails && !iconPresent;  // the shell refuses a second icon of the same id
@@ -96,6 +110,19 @@ public:
     void UserMovesSlider(int position) { slider = position, form->Slider1_Scroll(); }
     void Mouse(std::uint32_t lParam) { form->Form_MouseMove(lParam); }
     void ShellRestarts() { iconPresent = false, form->Form_TaskbarCreated(); }
+    // Another program restores or maximises the window: the window is shown, then resized.
+    void OtherProgramShows(WindowState newState) {
+        state = newState;
+        BecomeVisible();
+        form->Form_Resize();
+    }
+
+    // A real window reports the change from hidden to visible, whatever made it.
+    void BecomeVisible() {
+        if (visible) return;
+        visible = true;
+        form->Form_Shown();
+    }
 
     int Count(const std::string& entry) const {
         return static_cast<int>(std::count(log.begin(), log.end(), entry));
@@ -342,6 +369,113 @@ TEST(Form1Tray, TaskbarCreatedReaddFailingShowsWindow) {
     r.win.log.clear();
     r.win.Mouse(kRightDown);
     EXPECT_TRUE(r.win.log.empty());
+}
+
+TEST(Form1Tray, ShownByAnotherProgramRemovesIconAndCallbacksStop) {
+    for (WindowState shownAs : {WindowState::Normal, WindowState::Maximized}) {
+        SCOPED_TRACE(static_cast<int>(shownAs));
+        Rig r(kTable[2]);
+        r.ToTray();
+        r.win.OtherProgramShows(shownAs);
+        EXPECT_EQ(r.win.log, std::vector<std::string>{"Delete ok"});
+        EXPECT_FALSE(r.win.iconPresent);
+        EXPECT_FALSE(r.form.iconInNotificationArea());
+        EXPECT_EQ(r.win.state, shownAs);
+        // Mouse moves over columns 515 and 516 of the shown window are not the icon's.
+        r.win.log.clear();
+        r.win.Mouse(kRightDown);
+        r.win.Mouse(kLeftDouble);
+        EXPECT_TRUE(r.win.log.empty());
+        // The next minimise adds the icon anew.
+        r.win.UserMinimizes();
+        EXPECT_EQ(r.win.log, (std::vector<std::string>{"Add ok", "Hide"}));
+    }
+}
+
+// Removing the icon waits on the shell, and the window handles messages sent to it meanwhile:
+// a mouse move arriving then is already the shown window's.
+TEST(Form1Tray, MouseMoveWhileTheIconIsBeingRemovedIsIgnored) {
+    for (bool byAnotherProgram : {true, false}) {
+        SCOPED_TRACE(byAnotherProgram);
+        Rig r(kTable[2]);
+        r.ToTray();
+        r.win.duringNotify = [&](TrayMessage message) {
+            if (message == TrayMessage::Delete) r.win.Mouse(kRightDown);
+        };
+        if (byAnotherProgram)
+            r.win.OtherProgramShows(WindowState::Maximized);
+        else
+            r.win.Mouse(kLeftDouble);
+        EXPECT_EQ(r.win.Count("PopupMenu"), 0);
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_FALSE(r.win.iconPresent);
+    }
+}
+
+// --- Start ---
+
+TEST(Form1Start, HiddenStartGoesToTheNotificationAreaOrElseTheTaskbar) {
+    {
+        SCOPED_TRACE("icon added");
+        Rig r(kTable[2]);
+        r.win.visible = false;  // loaded, not shown yet
+        r.win.log.clear();
+        r.form.Form_HiddenStart();
+        EXPECT_EQ(r.win.log, std::vector<std::string>{"Add ok"});
+        EXPECT_FALSE(r.win.visible);
+        EXPECT_TRUE(r.form.iconInNotificationArea());
+        r.win.Mouse(kLeftDouble);
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_EQ(r.win.state, WindowState::Normal);
+        EXPECT_FALSE(r.win.iconPresent);
+    }
+    {
+        SCOPED_TRACE("no notification area");
+        Rig r(kTable[2]);
+        r.win.visible = false;
+        r.win.addFails = true;
+        r.form.Form_HiddenStart();
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_EQ(r.win.state, WindowState::Minimized);
+        EXPECT_EQ(r.win.Count("ShowMinimized"), 1);
+        EXPECT_EQ(r.win.Count("Hide"), 0);
+        EXPECT_FALSE(r.form.iconInNotificationArea());
+        r.win.log.clear();
+        r.win.Mouse(kRightDown);
+        EXPECT_TRUE(r.win.log.empty());
+    }
+}
+
+TEST(Form1Start, ShowRequestFromAnotherStartBringsTheWindowBack) {
+    {
+        SCOPED_TRACE("in the notification area: restored, icon removed");
+        Rig r(kTable[2]);
+        r.ToTray();
+        r.form.Form_ShowRequest();
+        EXPECT_EQ(r.win.log, (std::vector<std::string>{"SetStateNormal", "Delete ok", "Show"}));
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_EQ(r.win.state, WindowState::Normal);
+        EXPECT_FALSE(r.form.iconInNotificationArea());
+    }
+    {
+        SCOPED_TRACE("shown maximised: only to the front");
+        Rig r(kTable[2]);
+        r.win.UserMaximizes();
+        r.win.log.clear();
+        r.form.Form_ShowRequest();
+        EXPECT_EQ(r.win.log, std::vector<std::string>{"Activate"});
+        EXPECT_EQ(r.win.state, WindowState::Maximized);
+    }
+    {
+        SCOPED_TRACE("minimised on the taskbar: restored");
+        Rig r(kTable[2]);
+        r.win.addFails = true;
+        r.win.UserMinimizes();
+        r.form.Form_ShowRequest();
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_EQ(r.win.state, WindowState::Normal);
+        EXPECT_EQ(r.win.Count("Show"), 1);
+    }
 }
 
 // --- Levels ---
