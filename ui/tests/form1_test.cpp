@@ -371,111 +371,69 @@ TEST(Form1Tray, TaskbarCreatedReaddFailingShowsWindow) {
     EXPECT_TRUE(r.win.log.empty());
 }
 
-TEST(Form1Tray, ShownByAnotherProgramRemovesIconAndCallbacksStop) {
-    for (WindowState shownAs : {WindowState::Normal, WindowState::Maximized}) {
-        SCOPED_TRACE(static_cast<int>(shownAs));
-        Rig r(kTable[2]);
-        r.ToTray();
-        r.win.OtherProgramShows(shownAs);
-        EXPECT_EQ(r.win.log, std::vector<std::string>{"Delete ok"});
-        EXPECT_FALSE(r.win.iconPresent);
-        EXPECT_FALSE(r.form.iconInNotificationArea());
-        EXPECT_EQ(r.win.state, shownAs);
-        // Mouse moves over columns 515 and 516 of the shown window are not the icon's.
-        r.win.log.clear();
-        r.win.Mouse(kRightDown);
-        r.win.Mouse(kLeftDouble);
-        EXPECT_TRUE(r.win.log.empty());
-        // The next minimise adds the icon anew.
-        r.win.UserMinimizes();
-        EXPECT_EQ(r.win.log, (std::vector<std::string>{"Add ok", "Hide"}));
-    }
-}
-
-// Removing the icon waits on the shell, and the window handles messages sent to it meanwhile:
-// a mouse move arriving then is already the shown window's.
-TEST(Form1Tray, MouseMoveWhileTheIconIsBeingRemovedIsIgnored) {
-    for (bool byAnotherProgram : {true, false}) {
-        SCOPED_TRACE(byAnotherProgram);
+// Shown by another program's restore or maximise, or by a double-click on the icon: the icon
+// goes and its callbacks stop, also for a mouse move the window handles while the shell is
+// still removing the icon.
+TEST(Form1Tray, ShownByAnyRouteRemovesIconAndCallbacksStop) {
+    for (int route : {0, 1, 2}) {
+        SCOPED_TRACE(route);
         Rig r(kTable[2]);
         r.ToTray();
         r.win.duringNotify = [&](TrayMessage message) {
             if (message == TrayMessage::Delete) r.win.Mouse(kRightDown);
         };
-        if (byAnotherProgram)
-            r.win.OtherProgramShows(WindowState::Maximized);
-        else
+        if (route == 2)
             r.win.Mouse(kLeftDouble);
+        else
+            r.win.OtherProgramShows(route == 0 ? WindowState::Normal : WindowState::Maximized);
+        r.win.duringNotify = nullptr;
+        r.win.Mouse(kRightDown);  // the pointer over client column 516
         EXPECT_EQ(r.win.Count("PopupMenu"), 0);
+        EXPECT_EQ(r.win.Count("Delete ok"), 1);
         EXPECT_TRUE(r.win.visible);
-        EXPECT_FALSE(r.win.iconPresent);
+        EXPECT_FALSE(r.form.iconInNotificationArea());
+        r.win.UserMinimizes();  // and the next minimise adds it anew
+        EXPECT_TRUE(r.win.iconPresent);
+        EXPECT_FALSE(r.win.visible);
     }
 }
 
 // --- Start ---
 
 TEST(Form1Start, HiddenStartGoesToTheNotificationAreaOrElseTheTaskbar) {
-    {
-        SCOPED_TRACE("icon added");
+    for (bool addFails : {false, true}) {
+        SCOPED_TRACE(addFails);
         Rig r(kTable[2]);
         r.win.visible = false;  // loaded, not shown yet
-        r.win.log.clear();
+        r.win.addFails = addFails;
         r.form.Form_HiddenStart();
-        EXPECT_EQ(r.win.log, std::vector<std::string>{"Add ok"});
-        EXPECT_FALSE(r.win.visible);
-        EXPECT_TRUE(r.form.iconInNotificationArea());
-        r.win.Mouse(kLeftDouble);
-        EXPECT_TRUE(r.win.visible);
-        EXPECT_EQ(r.win.state, WindowState::Normal);
-        EXPECT_FALSE(r.win.iconPresent);
-    }
-    {
-        SCOPED_TRACE("no notification area");
-        Rig r(kTable[2]);
-        r.win.visible = false;
-        r.win.addFails = true;
-        r.form.Form_HiddenStart();
-        EXPECT_TRUE(r.win.visible);
-        EXPECT_EQ(r.win.state, WindowState::Minimized);
-        EXPECT_EQ(r.win.Count("ShowMinimized"), 1);
-        EXPECT_EQ(r.win.Count("Hide"), 0);
-        EXPECT_FALSE(r.form.iconInNotificationArea());
-        r.win.log.clear();
+        EXPECT_EQ(r.form.iconInNotificationArea(), !addFails);
+        EXPECT_EQ(r.win.visible, addFails);
+        EXPECT_EQ(r.win.Count("ShowMinimized"), addFails ? 1 : 0);
         r.win.Mouse(kRightDown);
-        EXPECT_TRUE(r.win.log.empty());
+        EXPECT_EQ(r.win.Count("PopupMenu"), addFails ? 0 : 1);
     }
 }
 
-TEST(Form1Start, ShowRequestFromAnotherStartBringsTheWindowBack) {
-    {
-        SCOPED_TRACE("in the notification area: restored, icon removed");
-        Rig r(kTable[2]);
-        r.ToTray();
-        r.form.Form_ShowRequest();
-        EXPECT_EQ(r.win.log, (std::vector<std::string>{"SetStateNormal", "Delete ok", "Show"}));
-        EXPECT_TRUE(r.win.visible);
-        EXPECT_EQ(r.win.state, WindowState::Normal);
-        EXPECT_FALSE(r.form.iconInNotificationArea());
-    }
-    {
-        SCOPED_TRACE("shown maximised: only to the front");
-        Rig r(kTable[2]);
-        r.win.UserMaximizes();
-        r.win.log.clear();
-        r.form.Form_ShowRequest();
-        EXPECT_EQ(r.win.log, std::vector<std::string>{"Activate"});
-        EXPECT_EQ(r.win.state, WindowState::Maximized);
-    }
-    {
-        SCOPED_TRACE("minimised on the taskbar: restored");
-        Rig r(kTable[2]);
-        r.win.addFails = true;
-        r.win.UserMinimizes();
-        r.form.Form_ShowRequest();
-        EXPECT_TRUE(r.win.visible);
-        EXPECT_EQ(r.win.state, WindowState::Normal);
-        EXPECT_EQ(r.win.Count("Show"), 1);
-    }
+TEST(Form1Start, ShowRequestRestoresAHiddenOrMinimisedWindowAndOnlyActivatesAShownOne) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    r.form.Form_ShowRequest();
+    EXPECT_EQ(r.win.log, (std::vector<std::string>{"SetStateNormal", "Delete ok", "Show"}));
+    EXPECT_FALSE(r.form.iconInNotificationArea());
+
+    r.win.UserMaximizes();
+    r.win.log.clear();
+    r.form.Form_ShowRequest();
+    EXPECT_EQ(r.win.log, std::vector<std::string>{"Activate"});
+    EXPECT_EQ(r.win.state, WindowState::Maximized);
+
+    r.win.addFails = true;
+    r.win.UserMinimizes();  // stays on the taskbar
+    r.form.Form_ShowRequest();
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_EQ(r.win.state, WindowState::Normal);
+    EXPECT_EQ(r.win.Count("Show"), 1);
 }
 
 // --- Levels ---
