@@ -203,6 +203,17 @@ TEST_F(EndToEndTest, ASecondStartBringsBackTheRunningInstance) {
     ExpectRegQuery(8, 1, 1);
 }
 
+TEST_F(EndToEndTest, AStartWhileTheRunningInstanceHangsEndsWithoutASecondOne) {
+    // The window's thread stops answering messages.
+    ASSERT_NE(SuspendThread(process.hThread), static_cast<DWORD>(-1));
+    const PROCESS_INFORMATION second = starts.Start();
+    const bool ended = WaitUntil([&] { return Ended(second); }, std::chrono::seconds(20));
+    ResumeThread(process.hThread);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ExitCodeOf(second), 0u);
+    EXPECT_EQ(ProgramProcessCount(), 1);
+}
+
 TEST_F(EndToEndTest, ShownByAnotherProgramTheIconGoesAndItsCallbacksStop) {
     Minimise();
     // What the system menu's Maximize sends, here from another program to the hidden window.

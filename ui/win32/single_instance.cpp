@@ -27,21 +27,20 @@ bool SingleInstance::Acquire() {
     return AskRunningInstance();
 }
 
-// Returns true if the running instance ended and this process now owns the mutex.
+// Returns true if the running instance ended meanwhile and this process now owns the mutex.
 bool SingleInstance::AskRunningInstance() {
     const UINT request = RegisterWindowMessageA(kShowRequestMessage);
     const DWORD started = GetTickCount();
-    for (;;) {
-        // GetTickCount wraps every 49 days; the unsigned difference does not mind.
-        const DWORD waited = GetTickCount() - started;
-        if (waited >= kPatienceMs) return false;
+    // GetTickCount wraps every 49 days; the unsigned difference does not mind.
+    for (DWORD waited = 0; waited < kPatienceMs; waited = GetTickCount() - started) {
         if (mutex_) {
             const DWORD wait = WaitForSingleObject(mutex_.get(), 0);
             if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return true;
         }
         // The mutex decides; the window is only how to reach its holder. It may not exist yet
         // while the holder is starting, and it answers 0 until it has been shown first.
-        if (HWND window = FindWindowA(kWindowClass, nullptr); window && request != 0) {
+        HWND window = FindWindowA(kWindowClass, nullptr);
+        if (window && request != 0) {
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
             // Only a process the user just started may pass on the right to come to the front.
@@ -56,6 +55,7 @@ bool SingleInstance::AskRunningInstance() {
         }
         Sleep(kPollMs);
     }
+    return false;
 }
 
 }  // namespace quillaro::win32
