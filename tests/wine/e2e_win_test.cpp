@@ -71,7 +71,8 @@ public:
             if (!Ended(process)) {
                 // Closed the way a user closes it, so no icon stays behind; killed if that fails.
                 if (HWND window = ProgramWindow()) PostMessageA(window, WM_CLOSE, 0, 0);
-                if (!WaitUntil([&] { return Ended(process); })) TerminateProcess(process.hProcess, 1);
+                if (!WaitUntil([&] { return Ended(process); }))
+                    TerminateProcess(process.hProcess, 1);
                 WaitForSingleObject(process.hProcess, 5000);
             }
             CloseHandle(process.hProcess);

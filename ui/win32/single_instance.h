@@ -10,7 +10,8 @@ namespace quillaro::win32 {
 
 // The message a later start sends to the running instance's window, registered under this
 // name, and the window's answer once it has acted on it.
-inline constexpr char kShowRequestMessage[] = "Quillaro.ShowWindow.6e830d0e-c5b6-4b5d-8999-f81548cb8131";
+inline constexpr char kShowRequestMessage[] =
+    "Quillaro.ShowWindow.6e830d0e-c5b6-4b5d-8999-f81548cb8131";
 inline constexpr LRESULT kShowRequestDone = 0x51554C;
 
 class SingleInstance {
