@@ -25,6 +25,26 @@ void Form1::Discover() {
     Present({scan.level, device_ && writable_});
 }
 
+void Form1::Form_HiddenStart() {
+    // A hidden window without an icon could not be reached: start in the notification area, as
+    // after a minimise, or minimised on the taskbar when there is no notification area to use.
+    if (window_.NotifyIcon(TrayMessage::Add)) {
+        iconShown_ = true;
+        return;
+    }
+    window_.ShowMinimized();
+}
+
+void Form1::Form_Shown() {
+    // The window stands for the program again, whoever showed it: the icon goes, and with it
+    // the meaning of mouse moves as the icon's callbacks.
+    if (!iconShown_) return;
+    // Cleared before the shell is called: the call waits on the shell, and meanwhile the window
+    // handles messages sent to it, a mouse move over column 516 among them.
+    iconShown_ = false;
+    window_.NotifyIcon(TrayMessage::Delete);
+}
+
 void Form1::ShowLevel(std::optional<AccelerationLevel> level) {
     Present({level, shown_ ? shown_->enabled : false});
 }
@@ -82,18 +102,25 @@ void Form1::Form_TaskbarCreated() {
     MenuShow_Click();
 }
 
+void Form1::Form_ShowRequest() {
+    if (!window_.Visible() || window_.State() == WindowState::Minimized)
+        MenuShow_Click();
+    else
+        window_.Activate();  // shown already, maximised or not: only to the front
+}
+
 void Form1::MenuShow_Click() {
     window_.SetStateNormal();
+    iconShown_ = false;  // before the shell call, as in Form_Shown
     window_.NotifyIcon(TrayMessage::Delete);
-    iconShown_ = false;
     window_.Show();
 }
 
 void Form1::MenuExit_Click() { window_.Unload(); }
 
 void Form1::Form_Unload() {
-    window_.NotifyIcon(TrayMessage::Delete);
     iconShown_ = false;
+    window_.NotifyIcon(TrayMessage::Delete);
 }
 
 }  // namespace quillaro

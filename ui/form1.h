@@ -32,9 +32,15 @@ public:
     // The slider and the four level items, enabled only when there is a device to write to.
     virtual void SetLevelControlsEnabled(bool enabled) = 0;
     virtual WindowState State() const = 0;
+    virtual bool Visible() const = 0;
     virtual void SetStateNormal() = 0;
     virtual void Hide() = 0;
+    // Shows the window in its normal state and brings it to the foreground.
     virtual void Show() = 0;
+    // Shows the window minimised on the taskbar, without activating it.
+    virtual void ShowMinimized() = 0;
+    // Brings the shown window to the foreground as it is.
+    virtual void Activate() = 0;
     // Pops up the menu at the pointer; returns once an item's Click has run or it was dismissed.
     virtual void PopupMenu() = 0;
     // Fills the notification icon's record from the window's handle and icon.
@@ -53,12 +59,19 @@ public:
     // The registry below the PCI devices changed (another program, or this one's own writes):
     // finds the device again and shows what it holds now, touching only what differs.
     void Form_RegistryChanged();
+    // The first show of a start whose show command would leave the window invisible.
+    void Form_HiddenStart();
+    // The window has just become visible, by any route: the program's own Show, or a restore or
+    // maximise from another program or the taskbar.
+    void Form_Shown();
     void Form_Resize();
     void Form_Unload();
     // lParam as the window received it; for the icon's callback its low word is the mouse message.
     void Form_MouseMove(std::uint32_t lParam);
     // The notification area was re-created ("TaskbarCreated").
     void Form_TaskbarCreated();
+    // Another start of the program asks this one to bring its window back.
+    void Form_ShowRequest();
     void Slider1_Scroll();
     void MenuOff_Click() { MenuLevel_Click(AccelerationLevel::Off); }
     void MenuBasic_Click() { MenuLevel_Click(AccelerationLevel::Basic); }

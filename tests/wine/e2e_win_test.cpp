@@ -1,13 +1,19 @@
 // The real executable, started as a user starts it and driven from outside with real input:
 // keys on the slider, minimising, a double-click and right-clicks on the notification icon,
-// a level and "Exit Quillaro" chosen from the pop-up menu. The registry is read back with
-// "reg query", a client independent of the program.
+// a level and "Exit Quillaro" chosen from the pop-up menu; started twice, started hidden, and
+// shown by another program. The registry is read back with "reg query", a client independent
+// of the program.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
+#include <atomic>
+#include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "seeded_registry.h"
@@ -33,6 +39,67 @@ POINT CentreOf(HWND window) {
     return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
+int ProgramProcessCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (_stricmp(entry.szExeFile, "Quillaro.exe") == 0) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+bool Ended(const PROCESS_INFORMATION& process) {
+    return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+}
+
+std::optional<DWORD> ExitCodeOf(const PROCESS_INFORMATION& process) {
+    DWORD code = STILL_ACTIVE;
+    if (!Ended(process) || !GetExitCodeProcess(process.hProcess, &code)) return std::nullopt;
+    return code;
+}
+
+HWND ProgramWindow() { return FindWindowA("QuillaroForm1", "Quillaro - Brask"); }
+
+// Starts of the program, each ended at the end of the test if it has not ended by itself.
+class ProgramStarts {
+public:
+    ~ProgramStarts() {
+        for (PROCESS_INFORMATION& process : started_) {
+            if (!Ended(process)) {
+                // Closed the way a user closes it, so no icon stays behind; killed if that fails.
+                if (HWND window = ProgramWindow()) PostMessageA(window, WM_CLOSE, 0, 0);
+                if (!WaitUntil([&] { return Ended(process); }))
+                    TerminateProcess(process.hProcess, 1);
+                WaitForSingleObject(process.hProcess, 5000);
+            }
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+    // Starts the program as a shell does, with the starter's show command if one is given.
+    PROCESS_INFORMATION Start(std::optional<WORD> showCommand = std::nullopt) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        if (showCommand) {
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = *showCommand;
+        }
+        std::string command = "\"" + ProgramPath() + "\"";
+        PROCESS_INFORMATION process{};
+        EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process))
+            << command;
+        started_.push_back(process);
+        return process;
+    }
+
+private:
+    std::vector<PROCESS_INFORMATION> started_;
+};
+
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,14 +108,9 @@ protected:
             ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::MixerPath(instance)));
             ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::PresencePath(instance)));
         }
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string command = "\"" + ProgramPath() + "\"";
-        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process))
-            << command;
+        process = starts.Start();
         ASSERT_TRUE(WaitUntil([&] {
-            window = FindWindowA("QuillaroForm1", "Quillaro - Brask");
+            window = ProgramWindow();
             return window && IsWindowVisible(window);
         }));
         slider = FindWindowExA(window, nullptr, TRACKBAR_CLASSA, nullptr);
@@ -59,10 +121,6 @@ protected:
             SeededRegistry::MakeWritable(SeededRegistry::MixerPath(instance));
             SeededRegistry::MakeWritable(SeededRegistry::PresencePath(instance));
         }
-        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
     }
 
     bool StoredAre(DWORD acceleration, DWORD vxd, DWORD wdm) const {
@@ -119,6 +177,7 @@ protected:
     bool readOnly = false;
     SeededRegistry seeded;
     std::string instance;
+    ProgramStarts starts;
     PROCESS_INFORMATION process{};
     HWND window = nullptr;
     HWND slider = nullptr;
@@ -237,6 +296,99 @@ TEST_F(ReadOnlyEndToEndTest, KeysThatMayOnlyBeReadShowTheirLevelGreyedAndTakeNot
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(window) && TrayIconCount() == 0; }));
     ExpectRegQuery(8, 1, 1);
     EXPECT_EQ(SliderPosition(), 2);
+}
+
+TEST_F(EndToEndTest, ASecondStartBringsBackTheRunningInstance) {
+    Minimise();
+    const PROCESS_INFORMATION second = starts.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Ended(second); })) << "the second start keeps running";
+    EXPECT_EQ(ExitCodeOf(second), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) && TrayIconCount() == 0; }));
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }));
+    EXPECT_FALSE(Ended(process));
+    EXPECT_EQ(ProgramProcessCount(), 1);
+    ExpectRegQuery(8, 1, 1);
+}
+
+TEST_F(EndToEndTest, AStartWhileTheRunningInstanceHangsEndsWithoutASecondOne) {
+    // The window's thread stops answering messages.
+    ASSERT_NE(SuspendThread(process.hThread), static_cast<DWORD>(-1));
+    const PROCESS_INFORMATION second = starts.Start();
+    const bool ended = WaitUntil([&] { return Ended(second); }, std::chrono::seconds(20));
+    ResumeThread(process.hThread);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ExitCodeOf(second), 0u);
+    EXPECT_EQ(ProgramProcessCount(), 1);
+}
+
+TEST_F(EndToEndTest, ShownByAnotherProgramTheIconGoesAndItsCallbacksStop) {
+    Minimise();
+    // What the system menu's Maximize sends, here from another program to the hidden window.
+    PostMessageA(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(window) && IsZoomed(window); }));
+    EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }));
+
+    // A mouse move over client column 516 is only a mouse move: the handler returns at once
+    // rather than holding a pop-up menu open.
+    RECT client{};
+    GetClientRect(window, &client);
+    ASSERT_GT(client.right, 516);
+    std::atomic<bool> handled{false};
+    std::thread pointer([&] {
+        SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(516, 40));
+        handled = true;
+    });
+    const bool returned = WaitUntil([&] { return handled.load(); });
+    const bool menuOpen = OpenPopupMenu() != nullptr;
+    if (!returned) TerminateProcess(process.hProcess, 1);  // frees the sending thread
+    pointer.join();
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(menuOpen);
+}
+
+class StartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        seeded.AddDevice("VEN_8086&DEV_2668&SUBSYS_01271028", "3&172e68dd&0&D8", {8, 1, 1});
+    }
+    SeededRegistry seeded;
+    ProgramStarts starts;
+};
+
+TEST_F(StartTest, TwoStartsAtOnceLeaveOneInstance) {
+    const PROCESS_INFORMATION first = starts.Start();
+    const PROCESS_INFORMATION second = starts.Start();
+    ASSERT_TRUE(WaitUntil([&] { return Ended(first) || Ended(second); }))
+        << "neither start ended by itself";
+    const PROCESS_INFORMATION& running = Ended(first) ? second : first;
+    const PROCESS_INFORMATION& ended = Ended(first) ? first : second;
+    EXPECT_EQ(ExitCodeOf(ended), 0u);
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        window = ProgramWindow();
+        return window && IsWindowVisible(window);
+    }));
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    EXPECT_EQ(owner, running.dwProcessId);
+    EXPECT_FALSE(Ended(running));
+    EXPECT_EQ(ProgramProcessCount(), 1);
+}
+
+TEST_F(StartTest, AHiddenStartLivesInTheNotificationArea) {
+    const PROCESS_INFORMATION hidden = starts.Start(SW_HIDE);
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        window = ProgramWindow();
+        return window && TrayIconCount() == 1;
+    })) << "window " << window << ", icons " << TrayIconCount();
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_FALSE(Ended(hidden));
+
+    // A double-click on the icon brings the window back, although the starter asked for hidden.
+    ClickAt(CentreOf(FirstTrayIcon()), false, 2);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) && TrayIconCount() == 0; }));
 }
 
 }  // namespace

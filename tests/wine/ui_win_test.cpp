@@ -13,6 +13,7 @@
 
 #include "form1_window.h"
 #include "seeded_registry.h"
+#include "single_instance.h"
 #include "win32_registry.h"
 #include "win_test_support.h"
 
@@ -292,6 +293,24 @@ TEST_F(Form1WindowTest, NotificationAreaRestartAddsTheIconAgain) {
     SendMessageA(hwnd(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(PumpUntil([] { return TrayIconCount() == 1; }));
     EXPECT_FALSE(IsWindowVisible(hwnd()));
+}
+
+// A later start asks with the registered message; a window still starting does not answer, so
+// the request cannot show it ahead of its own first show.
+TEST_F(Form1WindowTest, HiddenStartAndShowRequests) {
+    window = std::make_unique<Form1Window>(GetModuleHandleA(nullptr), registry);
+    ASSERT_TRUE(window->Create());
+    const UINT request = RegisterWindowMessageA(win32::kShowRequestMessage);
+    EXPECT_EQ(SendMessageA(hwnd(), request, 0, 0), 0);
+    EXPECT_FALSE(IsWindowVisible(hwnd()));
+
+    window->ShowFirstTime(SW_HIDE);
+    ASSERT_TRUE(PumpUntil([] { return TrayIconCount() == 1; }));
+    EXPECT_FALSE(IsWindowVisible(hwnd()));
+
+    EXPECT_EQ(SendMessageA(hwnd(), request, 0, 0), win32::kShowRequestDone);
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(hwnd()) && TrayIconCount() == 0; }));
+    EXPECT_FALSE(IsIconic(hwnd()));
 }
 
 TEST_F(Form1WindowTest, WithoutADeviceTheLevelControlsAreDisabled) {

@@ -46,6 +46,8 @@ public:
     bool ended = false;
     std::vector<std::string> log;
     std::function<void()> onPopup;  // the user's choice in the pop-up menu
+    // Messages the window handles while Shell_NotifyIcon waits on the shell.
+    std::function<void(TrayMessage)> duringNotify;
 
     int SliderValue() const override { return slider; }
     void SetSliderValue(int position) override {
@@ -61,13 +63,24 @@ public:
         log.push_back(on ? "Enable" : "Grey");
     }
     WindowState State() const override { return state; }
+    bool Visible() const override { return visible; }
     void SetStateNormal() override {
         log.push_back("SetStateNormal");
         state = WindowState::Normal;
         form->Form_Resize();  // a real window raises Resize here too
     }
     void Hide() override { log.push_back("Hide"), visible = false; }
-    void Show() override { log.push_back("Show"), visible = true; }
+    void Show() override {
+        log.push_back("Show");
+        BecomeVisible();
+    }
+    void ShowMinimized() override {
+        log.push_back("ShowMinimized");
+        state = WindowState::Minimized;
+        BecomeVisible();
+        form->Form_Resize();
+    }
+    void Activate() override { log.push_back("Activate"); }
     void PopupMenu() override {
         log.push_back("PopupMenu");
         if (onPopup) onPopup();
@@ -75,6 +88,7 @@ public:
     void FillTrayIconData() override { ++recordFills; }
     bool NotifyIcon(TrayMessage message) override {
         EXPECT_GT(recordFills, 0) << "notification record used before it was filled";
+        if (duringNotify) duringNotify(message);
         bool ok = false;
         if (message == TrayMessage::Add) {
             ok = !addFails && !iconPresent;  // the shell refuses a second icon of the same id
@@ -100,6 +114,19 @@ public:
     void UserMovesSlider(int position) { slider = position, form->Slider1_Scroll(); }
     void Mouse(std::uint32_t lParam) { form->Form_MouseMove(lParam); }
     void ShellRestarts() { iconPresent = false, form->Form_TaskbarCreated(); }
+    // Another program restores or maximises the window: the window is shown, then resized.
+    void OtherProgramShows(WindowState newState) {
+        state = newState;
+        BecomeVisible();
+        form->Form_Resize();
+    }
+
+    // A real window reports the change from hidden to visible, whatever made it.
+    void BecomeVisible() {
+        if (visible) return;
+        visible = true;
+        form->Form_Shown();
+    }
 
     int Count(const std::string& entry) const {
         return static_cast<int>(std::count(log.begin(), log.end(), entry));
@@ -344,6 +371,71 @@ TEST(Form1Tray, TaskbarCreatedReaddFailingShowsWindow) {
     r.win.log.clear();
     r.win.Mouse(kRightDown);
     EXPECT_TRUE(r.win.log.empty());
+}
+
+// Shown by another program's restore or maximise, or by a double-click on the icon: the icon
+// goes and its callbacks stop, also for a mouse move the window handles while the shell is
+// still removing the icon.
+TEST(Form1Tray, ShownByAnyRouteRemovesIconAndCallbacksStop) {
+    for (int route : {0, 1, 2}) {
+        SCOPED_TRACE(route);
+        Rig r(kTable[2]);
+        r.ToTray();
+        r.win.duringNotify = [&](TrayMessage message) {
+            if (message == TrayMessage::Delete) r.win.Mouse(kRightDown);
+        };
+        if (route == 2)
+            r.win.Mouse(kLeftDouble);
+        else
+            r.win.OtherProgramShows(route == 0 ? WindowState::Normal : WindowState::Maximized);
+        r.win.duringNotify = nullptr;
+        r.win.Mouse(kRightDown);  // the pointer over client column 516
+        EXPECT_EQ(r.win.Count("PopupMenu"), 0);
+        EXPECT_EQ(r.win.Count("Delete ok"), 1);
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_FALSE(r.form.iconInNotificationArea());
+        r.win.UserMinimizes();  // and the next minimise adds it anew
+        EXPECT_TRUE(r.win.iconPresent);
+        EXPECT_FALSE(r.win.visible);
+    }
+}
+
+// --- Start ---
+
+TEST(Form1Start, HiddenStartGoesToTheNotificationAreaOrElseTheTaskbar) {
+    for (bool addFails : {false, true}) {
+        SCOPED_TRACE(addFails);
+        Rig r(kTable[2]);
+        r.win.visible = false;  // loaded, not shown yet
+        r.win.addFails = addFails;
+        r.form.Form_HiddenStart();
+        EXPECT_EQ(r.form.iconInNotificationArea(), !addFails);
+        EXPECT_EQ(r.win.visible, addFails);
+        EXPECT_EQ(r.win.Count("ShowMinimized"), addFails ? 1 : 0);
+        r.win.Mouse(kRightDown);
+        EXPECT_EQ(r.win.Count("PopupMenu"), addFails ? 0 : 1);
+    }
+}
+
+TEST(Form1Start, ShowRequestRestoresAHiddenOrMinimisedWindowAndOnlyActivatesAShownOne) {
+    Rig r(kTable[2]);
+    r.ToTray();
+    r.form.Form_ShowRequest();
+    EXPECT_EQ(r.win.log, (std::vector<std::string>{"SetStateNormal", "Delete ok", "Show"}));
+    EXPECT_FALSE(r.form.iconInNotificationArea());
+
+    r.win.UserMaximizes();
+    r.win.log.clear();
+    r.form.Form_ShowRequest();
+    EXPECT_EQ(r.win.log, std::vector<std::string>{"Activate"});
+    EXPECT_EQ(r.win.state, WindowState::Maximized);
+
+    r.win.addFails = true;
+    r.win.UserMinimizes();  // stays on the taskbar
+    r.form.Form_ShowRequest();
+    EXPECT_TRUE(r.win.visible);
+    EXPECT_EQ(r.win.state, WindowState::Normal);
+    EXPECT_EQ(r.win.Count("Show"), 1);
 }
 
 // --- Levels ---

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "resource.h"
+#include "single_instance.h"
 
 namespace quillaro::win32 {
 
@@ -98,6 +99,7 @@ bool Form1Window::Create() {
                             instance_, this);
     if (!hwnd_) return false;
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+    showRequest_ = RegisterWindowMessageA(kShowRequestMessage);
 
     bigIcon_.reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_QUILLARO),
                                                  IMAGE_ICON, GetSystemMetrics(SM_CXICON),
@@ -168,9 +170,18 @@ void Form1Window::CreateMenu() {
 }
 
 void Form1Window::ShowFirstTime(int showCommand) {
-    ShowWindow(hwnd_, showCommand);
-    UpdateWindow(hwnd_);
-    SetFocus(slider_);
+    if (showCommand == SW_HIDE) {
+        // The first ShowWindow of a process started with STARTF_USESHOWWINDOW may take the
+        // starter's show command in place of its own, so the later show from the icon would
+        // leave the window hidden: spend that first call here, on a window that stays hidden.
+        ShowWindow(hwnd_, SW_HIDE);
+        form_.Form_HiddenStart();
+    } else {
+        ShowWindow(hwnd_, showCommand);
+        UpdateWindow(hwnd_);
+        SetFocus(slider_);
+    }
+    firstShown_ = true;
 }
 
 LRESULT CALLBACK Form1Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -190,6 +201,12 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             if (slider_) form_.Form_Resize();
             return 0;
+        case WM_WINDOWPOSCHANGED:
+            // Every route to a visible window passes here: ShowWindow, SetWindowPos and
+            // SetWindowPlacement, from this program or from another one.
+            if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)
+                form_.Form_Shown();
+            return DefWindowProcA(hwnd_, message, wParam, lParam);  // sends WM_SIZE and WM_MOVE
         case WM_MOUSEMOVE:
             form_.Form_MouseMove(static_cast<std::uint32_t>(lParam));
             return 0;
@@ -215,6 +232,12 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (message == taskbarCreated_ && taskbarCreated_ != 0) {
                 form_.Form_TaskbarCreated();
                 return 0;
+            }
+            if (message == showRequest_ && showRequest_ != 0) {
+                // Before the first show the asking start gets no answer and asks again.
+                if (!firstShown_) return 0;
+                form_.Form_ShowRequest();
+                return kShowRequestDone;
             }
             return DefWindowProcA(hwnd_, message, wParam, lParam);
     }
@@ -283,6 +306,8 @@ void Form1Window::PlaceNormal(UINT showCommand) {
     SetWindowPlacement(hwnd_, &placement);
 }
 
+bool Form1Window::Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+
 void Form1Window::SetStateNormal() { PlaceNormal(IsWindowVisible(hwnd_) ? SW_SHOWNORMAL : SW_HIDE); }
 
 void Form1Window::Hide() { ShowWindow(hwnd_, SW_HIDE); }
@@ -294,6 +319,10 @@ void Form1Window::Show() {
     if (IsZoomed(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
     SetForegroundWindow(hwnd_);
 }
+
+void Form1Window::ShowMinimized() { ShowWindow(hwnd_, SW_SHOWMINNOACTIVE); }
+
+void Form1Window::Activate() { SetForegroundWindow(hwnd_); }
 
 void Form1Window::PopupMenu() {
     POINT pointer{};

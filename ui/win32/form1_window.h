@@ -36,7 +36,8 @@ public:
 
     // Creates the window and runs its Load; the window is not shown yet.
     bool Create();
-    // Shows the window at the platform's default position with the slider focused.
+    // Shows the window at the platform's default position with the slider focused; a hidden
+    // show command puts the program in the notification area instead.
     void ShowFirstTime(int showCommand);
 
     HWND hwnd() const { return hwnd_; }
@@ -50,9 +51,12 @@ public:
     void SetChecked(AccelerationLevel level, bool checked) override;
     void SetLevelControlsEnabled(bool enabled) override;
     WindowState State() const override;
+    bool Visible() const override;
     void SetStateNormal() override;
     void Hide() override;
     void Show() override;
+    void ShowMinimized() override;
+    void Activate() override;
     void PopupMenu() override;
     void FillTrayIconData() override;
     bool NotifyIcon(TrayMessage message) override;
@@ -77,6 +81,8 @@ private:
     HWND slider_ = nullptr;
     int dpi_ = 96;
     UINT taskbarCreated_ = 0;
+    UINT showRequest_ = 0;
+    bool firstShown_ = false;  // show requests are answered from then on
     int lastTrackPosition_ = -1;
     UniqueMenu menu_;
     UniqueFont font_;

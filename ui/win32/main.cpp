@@ -6,11 +6,16 @@
 
 #include "form1_window.h"
 #include "message_loop.h"
+#include "single_instance.h"
 #include "startup_scan.h"
 #include "win32_registry.h"
 #include "win32_registry_watch.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    // A second start only brings back the instance that runs.
+    quillaro::win32::SingleInstance single;
+    if (!single.Acquire()) return 0;
+
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     if (!quillaro::win32::RegisterForm1Class(instance)) return 1;

@@ -1,4 +1,4 @@
-// Owning wrappers for the GDI and USER handles the window creates.
+// Owning wrappers for the kernel, GDI and USER handles the program creates.
 #pragma once
 
 #include <windows.h>
@@ -18,8 +18,18 @@ struct IconDeleter {
     void operator()(HICON icon) const { DestroyIcon(icon); }
 };
 
+// Gives up ownership if this thread holds the mutex (fails harmlessly otherwise), then closes
+// it, so a start waiting for it gets it at once rather than as abandoned.
+struct MutexDeleter {
+    void operator()(HANDLE mutex) const {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+};
+
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+using UniqueMutex = std::unique_ptr<void, MutexDeleter>;
 
 }  // namespace quillaro::win32
