@@ -14,7 +14,10 @@ namespace {
 // Design sizes in twips (1/1440 inch).
 constexpr int kClientWidth = 2730;
 constexpr int kClientHeight = 1320;
-constexpr int kSliderThumbLength = 240;
+
+// The trackbar places its thumb 2 pixels below its top edge and draws each tick mark 2 pixels
+// below the thumb, 3 pixels long, at every display scale: that room is pixels, not twips.
+constexpr int kSliderTickRoom = 2 + 2 + 3;
 
 struct ControlLayout {
     int id;
@@ -156,8 +159,12 @@ void Form1Window::CreateControls() {
     SendMessageA(slider_, TBM_SETLINESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETPAGESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETTICFREQ, 1, 0);
-    // A thumb short enough that the tick marks below the channel fit in the control's height.
-    SendMessageA(slider_, TBM_SETTHUMBLENGTH, Pixels(kSliderThumbLength), 0);
+    // The thumb takes the slider's height but for the room the tick marks need below it. A thumb
+    // scaled from twips instead is narrower than the theme's thumb image at 120 and 144 dpi, and
+    // shrinking the image there drops its left edge.
+    RECT sliderClient{};
+    GetClientRect(slider_, &sliderClient);
+    SendMessageA(slider_, TBM_SETTHUMBLENGTH, sliderClient.bottom - kSliderTickRoom, 0);
     SendMessageA(slider_, TBM_SETPOS, TRUE, 0);
 }
 
