@@ -262,17 +262,22 @@ TEST_F(Form1WindowTest, LayoutScalesWithTheScreenDpi) {
     EXPECT_LT(thumb.bottom, inside.bottom);
     RedrawWindow(slider, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     HDC dc = GetDC(slider);
-    // The two inner ticks (positions 1 and 2); the column halfway between them has no tick.
+    // The two inner tick marks (positions 1 and 2); the column halfway between has none.
     const int tick1 = static_cast<int>(SendMessageA(slider, TBM_GETTICPOS, 0, 0));
     const int tick2 = static_cast<int>(SendMessageA(slider, TBM_GETTICPOS, 1, 0));
     const int between = (tick1 + tick2) / 2;
+    // Each shows in the rows below the thumb, with a free row above the focus rectangle that
+    // runs along the bottom edge.
+    const int freeRow = inside.bottom - 2;
     for (int tick : {tick1, tick2}) {
-        bool drawn = false;
-        // The bottom row is left out: the focus rectangle runs along it.
-        for (int y = thumb.bottom; y < inside.bottom - 1 && !drawn; ++y)
-            for (int x = tick - 1; x <= tick + 1; ++x)
+        bool drawn = false, clear = true;
+        for (int x = tick - 1; x <= tick + 1; ++x) {
+            for (int y = thumb.bottom; y < freeRow; ++y)
                 drawn = drawn || GetPixel(dc, x, y) != GetPixel(dc, between, y);
+            clear = clear && GetPixel(dc, x, freeRow) == GetPixel(dc, between, freeRow);
+        }
         EXPECT_TRUE(drawn) << "no tick mark under x = " << tick;
+        EXPECT_TRUE(clear) << "the tick mark under x = " << tick << " runs into the focus rectangle";
     }
     // The thumb is drawn whole: on every row its outline sets it off from its face on both
     // sides, except where the channel runs through it.

@@ -15,9 +15,20 @@ namespace {
 constexpr int kClientWidth = 2730;
 constexpr int kClientHeight = 1320;
 
-// The trackbar places its thumb 2 pixels below its top edge and draws each tick mark 2 pixels
-// below the thumb, 3 pixels long, at every display scale: that room is pixels, not twips.
-constexpr int kSliderTickRoom = 2 + 2 + 3;
+// The trackbar places its thumb 2 pixels below its top edge, draws each tick mark 2 pixels below
+// the thumb and 3 pixels long, and its focus rectangle along its bottom edge, at every display
+// scale: that room is pixels, not twips. One free row keeps the ticks off the focus rectangle.
+constexpr int kSliderTickRoom = 2 + 2 + 3 + 1 + 1;
+
+// The longest thumb that leaves the tick marks their room in a slider this many pixels high.
+int SliderThumbLength(int sliderHeight) {
+    int length = sliderHeight - kSliderTickRoom;
+    // The trackbar makes the thumb (length / 2) | 1 pixels wide. Wine's theme shrinks its thumb
+    // image (15 pixels wide at 120 dpi, 17 at 144) to 11 or 13 pixels with gaps in the left
+    // outline, so a thumb of those widths is made one step narrower.
+    while (length > 0 && ((length / 2 | 1) == 11 || (length / 2 | 1) == 13)) --length;
+    return length;
+}
 
 struct ControlLayout {
     int id;
@@ -159,12 +170,9 @@ void Form1Window::CreateControls() {
     SendMessageA(slider_, TBM_SETLINESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETPAGESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETTICFREQ, 1, 0);
-    // The thumb takes the slider's height but for the room the tick marks need below it. A thumb
-    // scaled from twips instead is narrower than the theme's thumb image at 120 and 144 dpi, and
-    // shrinking the image there drops its left edge.
     RECT sliderClient{};
     GetClientRect(slider_, &sliderClient);
-    SendMessageA(slider_, TBM_SETTHUMBLENGTH, sliderClient.bottom - kSliderTickRoom, 0);
+    SendMessageA(slider_, TBM_SETTHUMBLENGTH, SliderThumbLength(sliderClient.bottom), 0);
     SendMessageA(slider_, TBM_SETPOS, TRUE, 0);
 }
 
