@@ -12,8 +12,11 @@
 int main() {
     using namespace quillaro::testing;
     HWND window = nullptr;
-    if (!WaitUntil([&] { return (window = FindWindowA(quillaro::win32::kWindowClass, nullptr)); }))
-        return 1;
+    auto windowShown = [&] {
+        window = FindWindowA(quillaro::win32::kWindowClass, nullptr);
+        return window != nullptr;
+    };
+    if (!WaitUntil(windowShown)) return 1;
     ShowWindow(window, SW_MINIMIZE);
     HWND icon = nullptr;
     if (!WaitUntil([&] { return (icon = FirstTrayIcon()) != nullptr; })) return 1;
