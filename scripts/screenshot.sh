@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Starts a program under Wine, waits until its window "Quillaro - Brask" is shown and drawn,
-# saves a PNG of that window, and ends the program.
+# saves a PNG of that window, and ends the program. Given a pop-up helper (open_popup.exe of the
+# Windows tests) and a second file, it then also opens the pop-up menu from the notification icon
+# and saves a PNG of the open menu.
 # Usage (inside a sourced wine-env.sh with a running wineserver and a display):
-#   screenshot.sh Quillaro.exe out.png
+#   screenshot.sh Quillaro.exe out.png [open_popup.exe menu.png]
 set -euo pipefail
 exe=$1
 out=$2
 mkdir -p "$(dirname "$out")"
 "$WINE_LOADER" "$exe" >/dev/null 2>&1 &
 pid=$!
+trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
 window=""
 for _ in $(seq 1 300); do
   window=$(xwininfo -root -tree 2>/dev/null | awk '/"Quillaro - Brask"/ {print $1; exit}')
@@ -18,18 +21,29 @@ for _ in $(seq 1 300); do
 done
 if [ -z "$window" ]; then
   echo "screenshot.sh: the window did not appear" >&2
-  kill "$pid" 2>/dev/null || true
   exit 1
 fi
-# Take pictures until two in a row are the same: the window has finished drawing.
-previous=""
-for _ in $(seq 1 50); do
-  import -window "$window" "$out.tmp.png"
-  current=$(md5sum <"$out.tmp.png")
-  [ "$current" = "$previous" ] && break
-  previous=$current
-  sleep 0.1
-done
-mv "$out.tmp.png" "$out"
-kill "$pid" 2>/dev/null || true
-wait "$pid" 2>/dev/null || true
+
+# Takes pictures (import arguments before the file name) until two in a row are the same: the
+# window has finished drawing.
+capture() {
+  local file=$1 previous="" current
+  shift
+  for _ in $(seq 1 50); do
+    import "$@" "$file.tmp.png"
+    current=$(md5sum <"$file.tmp.png")
+    [ "$current" = "$previous" ] && break
+    previous=$current
+    sleep 0.1
+  done
+  mv "$file.tmp.png" "$file"
+}
+capture "$out" -window "$window"
+
+if [ $# -ge 4 ]; then
+  geometry=$("$WINE_LOADER" "$3" 2>/dev/null | tr -d '\r') || {
+    echo "screenshot.sh: the pop-up menu did not open" >&2
+    exit 1
+  }
+  capture "$4" -window root -crop "$geometry" +repage
+fi

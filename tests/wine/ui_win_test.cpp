@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <array>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -34,6 +36,64 @@ std::string ClassOf(HWND window) {
     GetClassNameA(window, name, sizeof name);
     return name;
 }
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// A child window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+SIZE TextExtent(HWND window, HFONT font, const std::string& text) {
+    HDC dc = GetDC(window);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+    return extent;
+}
+
+// Every label's caption fits the label in the font the label draws with.
+void ExpectCaptionsFit(HWND slider) {
+    for (HWND label = GetWindow(slider, GW_HWNDNEXT); label; label = GetWindow(label, GW_HWNDNEXT)) {
+        const std::string text = TextOf(label);
+        const SIZE extent =
+            TextExtent(label, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)), text);
+        RECT client{};
+        GetClientRect(label, &client);
+        EXPECT_LE(extent.cx, client.right) << text;
+        EXPECT_LE(extent.cy, client.bottom) << text;
+    }
+}
+
+// The window as designed, in twips (1/1440 inch): the client area, then the controls in
+// creation order.
+constexpr int kClientWidthTwips = 2730;
+constexpr int kClientHeightTwips = 1320;
+struct DesignedControl {
+    const char* text;
+    int left, top, width, height;
+};
+constexpr DesignedControl kDesignedControls[] = {
+    {"", 120, 480, 2415, 375},
+    {"Full", 2280, 960, 375, 255},
+    {"Standard", 1320, 960, 735, 255},
+    {"Basic", 720, 960, 495, 255},
+    {"Off", 240, 960, 255, 255},
+    {"DirectX Sound Acceleration", 120, 120, 2415, 255},
+};
+
+// Set when the tests are started at another display scale: the scale they were started at.
+constexpr char kScaleVariable[] = "QUILLARO_TEST_DPI";
 
 class Form1WindowTest : public ::testing::Test {
 protected:
@@ -98,9 +158,7 @@ protected:
 
 TEST_F(Form1WindowTest, WindowAndControlsMatchTheLayoutAt96Dpi) {
     Open();
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    const int dpi = ScreenDpi();
     if (dpi != 96) GTEST_SKIP() << "screen is " << dpi << " dpi";
 
     EXPECT_EQ(TextOf(hwnd()), "Quillaro - Brask");
@@ -141,21 +199,7 @@ TEST_F(Form1WindowTest, WindowAndControlsMatchTheLayoutAt96Dpi) {
     }
     EXPECT_EQ(child, nullptr);
 
-    // Every caption fits its label in the font the label draws with.
-    for (HWND label = GetWindow(window->slider(), GW_HWNDNEXT); label;
-         label = GetWindow(label, GW_HWNDNEXT)) {
-        HDC dc = GetDC(label);
-        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-        const std::string text = TextOf(label);
-        SIZE extent{};
-        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        SelectObject(dc, previous);
-        ReleaseDC(label, dc);
-        RECT client{};
-        GetClientRect(label, &client);
-        EXPECT_LE(extent.cx, client.right) << text;
-        EXPECT_LE(extent.cy, client.bottom) << text;
-    }
+    ExpectCaptionsFit(window->slider());
 
     LOGFONTA heading{};
     GetObjectA(reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(hwnd(), win32::Label1), WM_GETFONT, 0, 0)),
@@ -171,6 +215,126 @@ TEST_F(Form1WindowTest, WindowAndControlsMatchTheLayoutAt96Dpi) {
     MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&slider), 2);
     EXPECT_EQ(slider.left, 8);
     EXPECT_EQ(slider.top, 32);
+}
+
+// Runs at the scale the process was started at: scripts/wine-tests.sh starts it at 120, 144 and
+// 192 dpi as well.
+TEST_F(Form1WindowTest, LayoutScalesWithTheScreenDpi) {
+    Open();
+    const int dpi = ScreenDpi();
+    if (const char* started = std::getenv(kScaleVariable)) {
+        ASSERT_EQ(dpi, std::atoi(started)) << "the process did not start at the scale asked for";
+    }
+    SCOPED_TRACE(std::to_string(dpi) + " dpi");
+    auto pixels = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    EXPECT_EQ(client.right, pixels(kClientWidthTwips));
+    EXPECT_EQ(client.bottom, pixels(kClientHeightTwips));
+    HWND child = GetWindow(hwnd(), GW_CHILD);
+    for (const DesignedControl& each : kDesignedControls) {
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(TextOf(child), each.text);
+        const RECT rect = RectInParent(child);
+        EXPECT_EQ(rect.left, pixels(each.left)) << each.text;
+        EXPECT_EQ(rect.top, pixels(each.top)) << each.text;
+        EXPECT_EQ(rect.right - rect.left, pixels(each.width)) << each.text;
+        EXPECT_EQ(rect.bottom - rect.top, pixels(each.height)) << each.text;
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+
+    // The heading is bold, 8.25 point at this scale, and whole.
+    ExpectCaptionsFit(window->slider());
+    LOGFONTA heading{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(hwnd(), win32::Label1), WM_GETFONT, 0, 0)),
+               sizeof heading, &heading);
+    EXPECT_EQ(heading.lfWeight, FW_BOLD);
+    EXPECT_EQ(-heading.lfHeight, std::lround(8.25 * dpi / 72));
+
+    // The thumb straddles the channel inside the slider, and the tick marks show below it.
+    HWND slider = window->slider();
+    RECT inside{}, thumb{}, channel{};
+    GetClientRect(slider, &inside);
+    SendMessageA(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    SendMessageA(slider, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    EXPECT_GE(thumb.top, 0);
+    EXPECT_LT(thumb.top, channel.top);
+    EXPECT_GT(thumb.bottom, channel.bottom);
+    EXPECT_LT(thumb.bottom, inside.bottom);
+    RedrawWindow(slider, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = GetDC(slider);
+    // The two inner tick marks (positions 1 and 2); the column halfway between has none.
+    const int tick1 = static_cast<int>(SendMessageA(slider, TBM_GETTICPOS, 0, 0));
+    const int tick2 = static_cast<int>(SendMessageA(slider, TBM_GETTICPOS, 1, 0));
+    const int between = (tick1 + tick2) / 2;
+    // Each shows in the rows below the thumb, with a free row above the focus rectangle that
+    // runs along the bottom edge.
+    const int freeRow = inside.bottom - 2;
+    for (int tick : {tick1, tick2}) {
+        bool drawn = false, clear = true;
+        for (int x = tick - 1; x <= tick + 1; ++x) {
+            for (int y = thumb.bottom; y < freeRow; ++y)
+                drawn = drawn || GetPixel(dc, x, y) != GetPixel(dc, between, y);
+            clear = clear && GetPixel(dc, x, freeRow) == GetPixel(dc, between, freeRow);
+        }
+        EXPECT_TRUE(drawn) << "no tick mark under x = " << tick;
+        EXPECT_TRUE(clear) << "the tick mark under x = " << tick << " runs into the focus rectangle";
+    }
+    // The thumb is drawn whole: on every row its outline sets it off from its face on both
+    // sides, except where the channel runs through it.
+    const int middle = (thumb.left + thumb.right) / 2;
+    const COLORREF face = GetPixel(dc, middle, thumb.top + (thumb.bottom - thumb.top) / 3);
+    for (int y = thumb.top; y < thumb.bottom; ++y) {
+        const COLORREF background = GetPixel(dc, 1, y);
+        if (GetPixel(dc, thumb.left - 2, y) != background) continue;  // the channel
+        auto firstDrawn = [&](int x, int step) {
+            for (; x != middle; x += step)
+                if (GetPixel(dc, x, y) != background) return GetPixel(dc, x, y);
+            return background;
+        };
+        EXPECT_NE(firstDrawn(thumb.left - 1, 1), face) << "thumb open on the left at y = " << y;
+        EXPECT_NE(firstDrawn(thumb.right, -1), face) << "thumb open on the right at y = " << y;
+    }
+    ReleaseDC(slider, dc);
+}
+
+TEST_F(Form1WindowTest, PopupMenuItemsHoldTheirCaptions) {
+    Open();
+    Minimise();
+    std::array<RECT, 6> items{};
+    RECT menuClient{};
+    bool measured = false;
+    std::thread user([&] {
+        if (!WaitUntil([] { return OpenPopupMenu() != nullptr; })) return;
+        for (int i = 0; i < 6; ++i) GetMenuItemRect(hwnd(), window->menu(), i, &items[i]);
+        GetClientRect(OpenPopupMenu(), &menuClient);
+        measured = true;
+        PressKey(VK_ESCAPE);
+    });
+    IconCallback(WM_RBUTTONDOWN);  // returns once the menu has closed
+    user.join();
+    ASSERT_TRUE(measured) << "the pop-up menu did not open";
+
+    SCOPED_TRACE(std::to_string(ScreenDpi()) + " dpi");
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    HFONT menuFont = CreateFontIndirectA(&metrics.lfMenuFont);
+    int itemsHeight = 0;
+    for (int i = 0; i < 6; ++i) {
+        char caption[64] = {};
+        GetMenuStringA(window->menu(), i, caption, sizeof caption, MF_BYPOSITION);
+        const SIZE extent = TextExtent(hwnd(), menuFont, caption);
+        const RECT& item = items[i];
+        // Room for the check mark column as well as the text.
+        EXPECT_GE(item.right - item.left, extent.cx + GetSystemMetrics(SM_CXMENUCHECK)) << caption;
+        EXPECT_GE(item.bottom - item.top, extent.cy) << caption;
+        EXPECT_LE(item.right - item.left, menuClient.right) << caption;
+        itemsHeight += item.bottom - item.top;
+    }
+    EXPECT_LE(itemsHeight, menuClient.bottom);
+    DeleteObject(menuFont);
 }
 
 TEST_F(Form1WindowTest, SliderAndMenuStartAtTheStoredLevel) {

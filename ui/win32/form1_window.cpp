@@ -15,7 +15,21 @@ namespace {
 // Design sizes in twips (1/1440 inch).
 constexpr int kClientWidth = 2730;
 constexpr int kClientHeight = 1320;
-constexpr int kSliderThumbLength = 240;
+
+// The trackbar places its thumb 2 pixels below its top edge, draws each tick mark 2 pixels below
+// the thumb and 3 pixels long, and its focus rectangle along its bottom edge, at every display
+// scale: that room is pixels, not twips. One free row keeps the ticks off the focus rectangle.
+constexpr int kSliderTickRoom = 2 + 2 + 3 + 1 + 1;
+
+// The longest thumb that leaves the tick marks their room in a slider this many pixels high.
+int SliderThumbLength(int sliderHeight) {
+    int length = sliderHeight - kSliderTickRoom;
+    // The trackbar makes the thumb (length / 2) | 1 pixels wide. Wine's theme shrinks its thumb
+    // image (15 pixels wide at 120 dpi, 17 at 144) to 11 or 13 pixels with gaps in the left
+    // outline, so a thumb of those widths is made one step narrower.
+    while (length > 0 && ((length / 2 | 1) == 11 || (length / 2 | 1) == 13)) --length;
+    return length;
+}
 
 struct ControlLayout {
     int id;
@@ -158,8 +172,9 @@ void Form1Window::CreateControls() {
     SendMessageA(slider_, TBM_SETLINESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETPAGESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETTICFREQ, 1, 0);
-    // A thumb short enough that the tick marks below the channel fit in the control's height.
-    SendMessageA(slider_, TBM_SETTHUMBLENGTH, Pixels(kSliderThumbLength), 0);
+    RECT sliderClient{};
+    GetClientRect(slider_, &sliderClient);
+    SendMessageA(slider_, TBM_SETTHUMBLENGTH, SliderThumbLength(sliderClient.bottom), 0);
     SendMessageA(slider_, TBM_SETPOS, TRUE, 0);
 }
 
