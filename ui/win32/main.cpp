@@ -3,9 +3,11 @@
 #include <commctrl.h>
 
 #include "form1_window.h"
+#include "library_search.h"
 #include "win32_registry.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    quillaro::win32::RestrictLibrarySearch();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     if (!quillaro::win32::RegisterForm1Class(instance)) return 1;
@@ -15,7 +17,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!form1.Create()) return 1;
     form1.ShowFirstTime(showCommand);
 
-    MSG message;
+    MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
+
+#include "library_search.h"
 
 namespace quillaro::win32 {
 
@@ -42,7 +45,10 @@ bool SysTray::NotifyIcon(TrayMessage message) const {
     if (!shellNotifyIcon_) {
         // Nothing was ever added, so there is nothing to remove.
         if (message == TrayMessage::Delete) return false;
-        shell32_.reset(LoadLibraryA("shell32.dll"));
+        // By its full path: a bare name would be looked for beside the program first.
+        const std::string path = SystemLibraryPath("shell32.dll");
+        if (path.empty()) return false;
+        shell32_.reset(LoadLibraryA(path.c_str()));
         if (!shell32_) return false;
         shellNotifyIcon_ = reinterpret_cast<ShellNotifyIcon>(
             reinterpret_cast<void*>(GetProcAddress(shell32_.get(), "Shell_NotifyIconA")));
