@@ -22,6 +22,9 @@ static_assert(sizeof(TrayIconData) == 88, "the 32-bit record is 88 bytes");
 #endif
 static_assert(static_cast<DWORD>(TrayMessage::Add) == NIM_ADD);
 static_assert(static_cast<DWORD>(TrayMessage::Delete) == NIM_DELETE);
+// The mouse messages the icon reports in lParam.
+static_assert(kIconDoubleClick == WM_LBUTTONDBLCLK);
+static_assert(kIconRightButtonDown == WM_RBUTTONDOWN);
 
 namespace {
 constexpr char kTip[] = "Quillaro";

@@ -1,4 +1,4 @@
-// Owning wrappers for the GDI and USER handles the window creates.
+// Owning wrappers for the GDI and USER handles the window creates, and a guard for the screen DC.
 #pragma once
 
 #include <windows.h>
@@ -21,5 +21,23 @@ struct IconDeleter {
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
+// The screen's device context for as long as the guard lives: GetDC on creation, ReleaseDC
+// when it goes.
+class ScreenDC {
+public:
+    ScreenDC() : dc_(GetDC(nullptr)) {}
+    ~ScreenDC() {
+        if (dc_) ReleaseDC(nullptr, dc_);
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HDC dc_;
+};
 
 }  // namespace quillaro::win32
