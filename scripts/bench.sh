@@ -14,25 +14,22 @@ root=$PWD
 bash scripts/deps.sh
 
 echo "=== start-up scan, classification and apply over the in-memory registry"
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLARO_BENCH=ON \
-  -DQUILLARO_WINDOWS_TESTS=OFF >/dev/null
-ninja -C build/bench core_bench >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench >/dev/null
 build/bench/bench/core_bench --benchmark_counters_tabular=true "$@"
 
 echo
 echo "=== the 32-bit release executable"
-cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DQUILLARO_WINDOWS_TESTS=OFF >/dev/null
-ninja -C build/win32 Quillaro >/dev/null
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 >/dev/null
 exe=build/win32/ui/win32/Quillaro.exe
 echo "size: $(stat -c %s "$exe") bytes ($(( $(stat -c %s "$exe") / 1024 )) KiB)"
 echo "imports: $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {print $3}' | tr '\n' ' ')"
 
 echo
 echo "=== under wine64"
-cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
-ninja -C build/win64 Quillaro startup_bench bare_window scan_bench follow_bench >/dev/null
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target Quillaro startup_bench bare_window scan_bench follow_bench >/dev/null
 cat >"$root/build/bench-wine.sh" <<'INNER'
 set -euo pipefail
 build=$1

@@ -17,9 +17,8 @@ build=build/fuzz
 work=$build/corpus-work
 artifacts=$build/artifacts
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DQUILLARO_FUZZ=ON -DQUILLARO_WINDOWS_TESTS=OFF >/dev/null
-ninja -C "$build" scan_apply_fuzzer
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 
 mkdir -p "$work" "$artifacts"
 cp -n fuzz/corpus/* "$work"/

@@ -9,9 +9,8 @@ build=$root/build/win64
 
 if [ "${1:-}" != "--inside" ]; then
   bash scripts/deps.sh
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
-  ninja -C "$build" Quillaro seed_demo
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 --target Quillaro seed_demo
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec bash "$0" --inside interactive
   fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests, the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, a bounded fuzz run, the Windows tests under wine64 and Xvfb, and the 32-bit
-# release build. Exits non-zero when anything fails.
+# and UndefinedBehaviorSanitizer, a bounded fuzz run, the release (both executables built,
+# checked and built again to compare), and the Windows tests under wine64 and Xvfb.
+# Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,26 +13,26 @@ bash scripts/deps.sh
 step() { printf '\n=== %s\n' "$*"; }
 
 step "host build and tests"
-cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLARO_BENCH=ON >/dev/null
-ninja -C build/host -j "$jobs"
-ctest --test-dir build/host --output-on-failure -j "$jobs"
+cmake --preset host >/dev/null
+cmake --build --preset host -j "$jobs"
+ctest --preset host -j "$jobs"
 
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLARO_SANITIZE=ON >/dev/null
-ninja -C build/sanitize -j "$jobs"
-ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs"
 
 step "fuzzing the start-up scan and apply (60 s)"
 bash scripts/fuzz.sh 60
 
-step "32-bit release build"
-cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DQUILLARO_WINDOWS_TESTS=OFF >/dev/null
-ninja -C build/win32 -j "$jobs" Quillaro
-ls -l build/win32/ui/win32/Quillaro.exe
+step "release: both executables, built and checked"
+bash scripts/release.sh
+step "release checks reject faulty files"
+bash tests/release/check_release_test.sh
+step "release built again elsewhere is byte-identical"
+bash tests/release/reproducible_test.sh
 
 step "64-bit build and Windows tests under wine64"
-cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
-ninja -C build/win64 -j "$jobs"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$jobs"
 xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-tests.sh "$root/build/win64"

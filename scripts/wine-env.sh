@@ -2,11 +2,11 @@
 # Wine environment for running the Windows build under wine64.
 #
 # Usage (source it, do not execute it):
-#     source scripts/wine-env.sh BUILD_DIR      # or: BUILD_DIR=... source scripts/wine-env.sh ""
+#     source scripts/wine-env.sh BUILD          # BUILD: a build folder, or a program in one
 #
-# Pass the build folder explicitly: a bare "source scripts/wine-env.sh" inside a
-# script sees that script's own $1.  Order of lookup: $1, $BUILD_DIR,
-# $WINE_BUILD_DIR, then ./build.
+# One rule finds the build folder, the same for every script: the nearest folder at or above
+# BUILD that holds a CMakeCache.txt (with the presets, build/<preset>); where there is none,
+# BUILD itself (created if missing), or the folder of the program BUILD names.
 #
 # After sourcing:
 #   WINEPREFIX        <build>/wineprefix (private; never ~/.wine)
@@ -24,10 +24,32 @@
 # later sourcing only checks a marker file and is instant.
 # Set WINE_ENV_NO_SETUP=1 to skip the automatic setup.
 
-_wine_env_build="${1:-${BUILD_DIR:-${WINE_BUILD_DIR:-$PWD/build}}}"
-mkdir -p "$_wine_env_build" || return 1 2>/dev/null || exit 1
-WINE_BUILD_DIR="$(cd "$_wine_env_build" && pwd -P)"
-unset _wine_env_build
+# Prints the build folder that PATH belongs to (see above).
+wine_build_dir() {
+    local start dir
+    if [ -f "$1" ]; then
+        start=$(dirname "$1")
+    else
+        mkdir -p "$1" || return 1
+        start=$1
+    fi
+    start=$(cd "$start" && pwd -P) || return 1
+    dir=$start
+    while [ "$dir" != / ]; do
+        if [ -f "$dir/CMakeCache.txt" ]; then
+            echo "$dir"
+            return 0
+        fi
+        dir=$(dirname "$dir")
+    done
+    echo "$start"
+}
+
+if [ -z "${1:-}" ]; then
+    echo "wine-env.sh: give the build folder: source scripts/wine-env.sh BUILD" >&2
+    return 1 2>/dev/null || exit 1
+fi
+WINE_BUILD_DIR=$(wine_build_dir "$1") || return 1 2>/dev/null || exit 1
 export WINE_BUILD_DIR
 
 export WINEPREFIX="$WINE_BUILD_DIR/wineprefix"

@@ -6,9 +6,8 @@
 # Usable as CMAKE_CROSSCOMPILING_EMULATOR.  The exit code of the program is
 # passed on (Wine gives the low 8 bits of the Windows exit code).
 #
-# Build folder (holds wineprefix/): $WINE_BUILD_DIR, else $BUILD_DIR, else the
-# nearest parent folder of the program that has a CMakeCache.txt, else
-# <repo>/build.
+# The Wine prefix is that of the program's build folder, found as scripts/wine-env.sh
+# describes.
 #
 # Needs an X display ($DISPLAY): run the whole test session under one
 # `xvfb-run -a`.  WINE_ALLOW_NO_DISPLAY=1 lifts that check (console-only
@@ -41,18 +40,8 @@ if [ ! -f "$exe" ]; then
     exit 2
 fi
 
-build="${WINE_BUILD_DIR:-${BUILD_DIR:-}}"
-if [ -z "$build" ]; then
-    d="$(cd "$(dirname "$exe")" && pwd -P)"
-    while [ "$d" != "/" ]; do
-        if [ -f "$d/CMakeCache.txt" ]; then build="$d"; break; fi
-        d="$(dirname "$d")"
-    done
-    [ -z "$build" ] && build="$repo/build"
-fi
-
 # shellcheck source=../../scripts/wine-env.sh
-source "$repo/scripts/wine-env.sh" "$build" || exit 2
+source "$repo/scripts/wine-env.sh" "$exe" || exit 2
 
 # Wine's own background processes (services, explorer) outlive the program and would keep
 # its output pipe open, so a caller reading to the end (ctest) would wait for them: pass the

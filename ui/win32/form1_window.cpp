@@ -102,9 +102,11 @@ Form1Window::~Form1Window() {
 }
 
 bool Form1Window::Create() {
-    HDC screen = GetDC(nullptr);
-    dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    {
+        const ScreenDC screen;
+        if (!screen) return false;
+        dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSX);
+    }
 
     RECT frame{0, 0, Pixels(kClientWidth), Pixels(kClientHeight)};
     AdjustWindowRectEx(&frame, kFrameStyle, FALSE, 0);
@@ -124,25 +126,23 @@ bool Form1Window::Create() {
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    CreateFonts();
-    CreateControls();
-    CreateMenu();
+    if (!CreateFonts() || !CreateControls() || !CreateMenu()) return false;
     form_.Form_Load();
     return true;
 }
 
-void Form1Window::CreateFonts() {
+bool Form1Window::CreateFonts() {
     // MS Sans Serif 8.25 pt where it is installed, else its TrueType successor, else the
     // closest widths to hand, so the fixed layout keeps every caption whole.
-    HDC screen = GetDC(nullptr);
     const char* face = "MS Sans Serif";
-    for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Arial"}) {
-        if (FontInstalled(screen, candidate)) {
-            face = candidate;
-            break;
+    if (const ScreenDC screen{}) {
+        for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Arial"}) {
+            if (FontInstalled(screen.get(), candidate)) {
+                face = candidate;
+                break;
+            }
         }
     }
-    ReleaseDC(nullptr, screen);
     const int height = -MulDiv(825, dpi_, 72 * 100);
     auto make = [&](int weight) {
         return UniqueFont(CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE,
@@ -151,9 +151,10 @@ void Form1Window::CreateFonts() {
     };
     font_ = make(FW_NORMAL);
     boldFont_ = make(FW_BOLD);
+    return font_ && boldFont_;
 }
 
-void Form1Window::CreateControls() {
+bool Form1Window::CreateControls() {
     for (const ControlLayout& control : kControls) {
         const bool isSlider = control.caption == nullptr;
         const DWORD style = isSlider ? WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ |
@@ -164,6 +165,7 @@ void Form1Window::CreateControls() {
             Pixels(control.left), Pixels(control.top), Pixels(control.width),
             Pixels(control.height), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
             instance_, nullptr);
+        if (!child) return false;
         HFONT font = control.id == Label1 ? boldFont_.get() : font_.get();
         SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (isSlider) slider_ = child;
@@ -176,12 +178,15 @@ void Form1Window::CreateControls() {
     GetClientRect(slider_, &sliderClient);
     SendMessageA(slider_, TBM_SETTHUMBLENGTH, SliderThumbLength(sliderClient.bottom), 0);
     SendMessageA(slider_, TBM_SETPOS, TRUE, 0);
+    return true;
 }
 
-void Form1Window::CreateMenu() {
+bool Form1Window::CreateMenu() {
     menu_.reset(CreatePopupMenu());
+    if (!menu_) return false;
     for (const MenuEntry& entry : kMenu)
-        AppendMenuA(menu_.get(), MF_STRING, entry.command, entry.caption);
+        if (!AppendMenuA(menu_.get(), MF_STRING, entry.command, entry.caption)) return false;
+    return true;
 }
 
 void Form1Window::ShowFirstTime(int showCommand) {

@@ -34,7 +34,8 @@ public:
     Form1Window& operator=(const Form1Window&) = delete;
     ~Form1Window() override;
 
-    // Creates the window and runs its Load; the window is not shown yet.
+    // Creates the window and runs its Load; the window is not shown yet. False when the
+    // window, a control, a font or the menu could not be made: the program must not go on.
     bool Create();
     // Shows the window at the platform's default position with the slider focused; a hidden
     // show command puts the program in the notification area instead.
@@ -66,9 +67,9 @@ public:
 
 private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void CreateControls();
-    void CreateFonts();
-    void CreateMenu();
+    bool CreateControls();
+    bool CreateFonts();
+    bool CreateMenu();
     void OnCommand(UINT command);
     void OnScroll(int code);
     void PlaceNormal(UINT showCommand);

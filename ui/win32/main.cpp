@@ -5,6 +5,7 @@
 #include <string>
 
 #include "form1_window.h"
+#include "library_search.h"
 #include "message_loop.h"
 #include "single_instance.h"
 #include "startup_scan.h"
@@ -12,6 +13,8 @@
 #include "win32_registry_watch.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    quillaro::win32::RestrictLibrarySearch();
+
     // A second start only brings back the instance that runs.
     quillaro::win32::SingleInstance single;
     if (!single.Acquire()) return 0;

@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
+
+#include "library_search.h"
 
 namespace quillaro::win32 {
 
@@ -19,6 +22,9 @@ static_assert(sizeof(TrayIconData) == 88, "the 32-bit record is 88 bytes");
 #endif
 static_assert(static_cast<DWORD>(TrayMessage::Add) == NIM_ADD);
 static_assert(static_cast<DWORD>(TrayMessage::Delete) == NIM_DELETE);
+// The mouse messages the icon reports in lParam.
+static_assert(kIconDoubleClick == WM_LBUTTONDBLCLK);
+static_assert(kIconRightButtonDown == WM_RBUTTONDOWN);
 
 namespace {
 constexpr char kTip[] = "Quillaro";
@@ -42,7 +48,10 @@ bool SysTray::NotifyIcon(TrayMessage message) const {
     if (!shellNotifyIcon_) {
         // Nothing was ever added, so there is nothing to remove.
         if (message == TrayMessage::Delete) return false;
-        shell32_.reset(LoadLibraryA("shell32.dll"));
+        // By its full path: a bare name would be looked for beside the program first.
+        const std::string path = SystemLibraryPath("shell32.dll");
+        if (path.empty()) return false;
+        shell32_.reset(LoadLibraryA(path.c_str()));
         if (!shell32_) return false;
         shellNotifyIcon_ = reinterpret_cast<ShellNotifyIcon>(
             reinterpret_cast<void*>(GetProcAddress(shell32_.get(), "Shell_NotifyIconA")));

@@ -1,4 +1,5 @@
-// Owning wrappers for the kernel, GDI and USER handles the program creates.
+// Owning wrappers for the kernel, GDI and USER handles the program creates, and a guard for the
+// screen DC.
 #pragma once
 
 #include <windows.h>
@@ -31,5 +32,23 @@ using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
 using UniqueMutex = std::unique_ptr<void, MutexDeleter>;
+
+// The screen's device context for as long as the guard lives: GetDC on creation, ReleaseDC
+// when it goes.
+class ScreenDC {
+public:
+    ScreenDC() : dc_(GetDC(nullptr)) {}
+    ~ScreenDC() {
+        if (dc_) ReleaseDC(nullptr, dc_);
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HDC dc_;
+};
 
 }  // namespace quillaro::win32

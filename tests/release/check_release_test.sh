@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Shows that scripts/check-release.sh rejects what it must, on real executables read with the
+# real tools: small programs built here, each wrong in one way, must fail with the fault named.
+# The released files themselves pass (scripts/release.sh checks them).
+# Usage: check_release_test.sh [dist folder]   (default: dist)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+dist=${1:-$root/dist}
+work=$root/build/check-release-test
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+version=$(ls "$dist" | sed -n 's/^Quillaro-\([0-9.]*\)-x86\.exe$/\1/p')
+[ -n "$version" ] || { echo "FAIL: no 32-bit release file in $dist" >&2; exit 1; }
+oldest_x86=(-Wl,--major-subsystem-version,5,--minor-subsystem-version,0
+            -Wl,--major-os-version,5,--minor-os-version,0)
+oldest_x64=(-Wl,--major-subsystem-version,5,--minor-subsystem-version,2
+            -Wl,--major-os-version,5,--minor-os-version,2)
+
+failures=0
+# expect_fault FILE TEXT: the check must fail on FILE and say TEXT.
+expect_fault() {
+  local status=0 output
+  output=$(bash "$root/scripts/check-release.sh" "$1" 2>&1) || status=$?
+  if [ "$status" -eq 0 ] || ! grep -qF -- "$2" <<<"$output"; then
+    echo "FAIL: $(basename "$(dirname "$1")")/$(basename "$1"): expected a failure saying \"$2\"; got (status $status):" >&2
+    echo "$output" >&2
+    failures=$((failures + 1))
+  else
+    echo "ok: $(basename "$(dirname "$1")"): \"$2\""
+  fi
+}
+# build CASE ARCH-COMPILER SOURCE FLAGS...: compiles SOURCE into CASE/Quillaro-<version>-ARCH.exe.
+build() {
+  local case=$1 arch=$2 source=$3
+  shift 3
+  local compiler=i686-w64-mingw32-g++-win32
+  [ "$arch" = x64 ] && compiler=x86_64-w64-mingw32-g++-win32
+  mkdir -p "$case"
+  printf '%s\n' "$source" >"$case/main.cpp"
+  "$compiler" -O1 -s -o "$case/Quillaro-$version-$arch.exe" "$case/main.cpp" "$@"
+}
+
+# A function newer than XP called directly ends up in the import table; it must be caught
+# in either file, and the 32-bit file must not import what Windows 2000 lacks.
+build newer-x86 x86 '#include <windows.h>
+int main() { return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) ? 0 : 1; }' \
+  -static "${oldest_x86[@]}"
+expect_fault "newer-x86/Quillaro-$version-x86.exe" "imports SetDefaultDllDirectories from KERNEL32.dll"
+build newer-x64 x64 '#include <windows.h>
+int main() { return static_cast<int>(GetTickCount64() & 1); }' -static "${oldest_x64[@]}"
+expect_fault "newer-x64/Quillaro-$version-x64.exe" "imports GetTickCount64 from KERNEL32.dll"
+build newer-than-2000 x86 '#include <windows.h>
+int main() { return SetDllDirectoryA("") ? 0 : 1; }' -static "${oldest_x86[@]}"
+expect_fault "newer-than-2000/Quillaro-$version-x86.exe" "imports SetDllDirectoryA from KERNEL32.dll"
+
+# Linked against the compiler's runtime DLLs instead of statically.
+build runtime-dlls x86 '#include <string>
+int main(int count, char**) { return static_cast<int>(std::to_string(count).size()); }' \
+  "${oldest_x86[@]}"
+expect_fault "runtime-dlls/Quillaro-$version-x86.exe" "which Windows does not ship"
+
+# The linker's default header, which does not say Windows 2000.
+build default-header x86 'int main() { return 0; }' -static
+expect_fault "default-header/Quillaro-$version-x86.exe" "header's Subsystem version is"
+
+# The real file under another version's name.
+mkdir -p renamed
+cp "$dist/Quillaro-$version-x86.exe" "renamed/Quillaro-9$version-x86.exe"
+expect_fault "renamed/Quillaro-9$version-x86.exe" "the version resource's FileVersion is not \"9$version\""
+
+# Two manifests.
+mkdir -p manifests
+printf '%s\n' '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"/>' >manifests/a.manifest
+printf '1 24 "a.manifest"\n2 24 "a.manifest"\n' >manifests/two.rc
+i686-w64-mingw32-windres -O coff -o manifests/two.o manifests/two.rc
+build manifests x86 'int main() { return 0; }' -static "${oldest_x86[@]}" manifests/two.o
+expect_fault "manifests/Quillaro-$version-x86.exe" "holds 2 manifests, not one"
+
+if [ "$failures" -ne 0 ]; then
+  echo "check_release_test: $failures case(s) failed" >&2
+  exit 1
+fi
+echo "check_release_test: every faulty file was rejected"

@@ -1,2 +1,0 @@
-#pragma once
-#define IDI_QUILLARO 1
