@@ -21,8 +21,14 @@ marker=$folder/planted-library-loaded
 # parent's environment does not reach them, so each program is started from here.
 overrides="$WINEDLLOVERRIDES;shell32=n,b"
 
+# Wine's own background processes (services, explorer) outlive the programs started here and
+# would hold the caller's output open (ctest waits for it), so output goes through a file.
+log=$folder/output.log
+run() { "$@" >>"$log" 2>&1 </dev/null; }
+trap 'cat "$log" 2>/dev/null || true' EXIT
+
 status=0
-WINEDLLOVERRIDES=$overrides "$WINE_LOADER" "$folder/$(basename "$bare_loader")" || status=$?
+WINEDLLOVERRIDES=$overrides run "$WINE_LOADER" "$folder/$(basename "$bare_loader")" || status=$?
 if [ "$status" -ne 0 ] || [ ! -e "$marker" ]; then
   echo "FAIL: a bare-name load beside the planted library did not load it (status $status);" \
        "this test could not tell a planted library being loaded" >&2
@@ -31,10 +37,10 @@ fi
 echo "the bare-name load took the planted library, as expected"
 rm -f "$marker"
 
-WINEDLLOVERRIDES=$overrides "$WINE_LOADER" "$folder/$(basename "$program")" >/dev/null 2>&1 &
+WINEDLLOVERRIDES=$overrides "$WINE_LOADER" "$folder/$(basename "$program")" >/dev/null 2>&1 </dev/null &
 pid=$!
 status=0
-"$WINE_LOADER" "$driver" || status=$?
+run "$WINE_LOADER" "$driver" || status=$?
 if [ "$status" -ne 0 ]; then
   kill "$pid" 2>/dev/null || true
 fi
