@@ -28,7 +28,6 @@ struct ScanResult {
     std::optional<AccelerationLevel> level;
     // Whether both of the device's keys may be written; false without a device.
     bool writable = false;
-    friend bool operator==(const ScanResult&, const ScanResult&) = default;
 };
 
 // Walks every PCI device's first instance, then checks that the chosen device's keys may be

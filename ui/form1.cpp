@@ -21,8 +21,7 @@ void Form1::Form_RegistryChanged() { Discover(); }
 void Form1::Discover() {
     ScanResult scan = ScanForDevice(registry_);
     device_ = std::move(scan.device);
-    writable_ = scan.writable;
-    Present({scan.level, device_ && writable_});
+    Present({scan.level, device_ && scan.writable});
 }
 
 void Form1::Form_HiddenStart() {

@@ -100,7 +100,6 @@ private:
     FormWindow& window_;
     RegistryApi& registry_;
     std::optional<DeviceKeys> device_;  // mixerKeyPath and presenceKeyPath of the device
-    bool writable_ = false;             // both keys accept writes
     std::optional<Shown> shown_;        // nothing until the first discovery
     bool iconShown_ = false;
 };
