@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests, the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, a bounded fuzz run, the Windows tests under wine64 and Xvfb, and the 32-bit
-# release build. Exits non-zero when anything fails.
+# and UndefinedBehaviorSanitizer, a bounded fuzz run, the Windows tests under wine64 and Xvfb, the 32-bit
+# release build, and then the Windows tests built for i686 and the 32-bit release file itself in a
+# 32-bit guest (QUILLARO_SKIP_X86_GUEST=1 leaves that out of a quick local run). Exits non-zero when
+# anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -35,3 +37,10 @@ cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
 ninja -C build/win64 -j "$jobs"
 xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-tests.sh "$root/build/win64"
+
+step "Windows tests built for i686 and the 32-bit release file, in a 32-bit guest"
+if [ "${QUILLARO_SKIP_X86_GUEST:-}" = 1 ]; then
+  echo "skipped: QUILLARO_SKIP_X86_GUEST=1"
+else
+  bash scripts/x86-tests.sh build/win32/ui/win32/Quillaro.exe
+fi
