@@ -128,17 +128,26 @@ write_setup() {
     cat >"$1" <<'SETUP'
 #!/bin/sh
 set -eu
-echo "setup: second debootstrap stage"
-/debootstrap/debootstrap --second-stage
-echo "setup: packages"
-cp /var/cache/quillaro/lists/* /var/lib/apt/lists/
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-download --no-install-recommends \
-    -o Dir::Cache::archives=/var/cache/quillaro/archives $(cat /var/cache/quillaro/packages)
-rm -rf /var/cache/quillaro /var/lib/apt/lists/*_Packages* /var/cache/apt/*.bin
+# Each step is skipped once done, so an interrupted first boot can be resumed.
+if [ -d /debootstrap ]; then
+    echo "setup: second debootstrap stage"
+    /debootstrap/debootstrap --second-stage
+fi
+# The second stage unmounts the file systems it finds mounted; Wine needs /proc above all.
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sysfs /sys
+mountpoint -q /dev/shm || mount -t tmpfs tmpfs /dev/shm
+if [ -d /var/cache/quillaro ]; then
+    echo "setup: packages"
+    cp /var/cache/quillaro/lists/* /var/lib/apt/lists/
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-download --no-install-recommends \
+        -o Dir::Cache::archives=/var/cache/quillaro/archives $(cat /var/cache/quillaro/packages)
+    rm -rf /var/cache/quillaro /var/lib/apt/lists/*_Packages* /var/cache/apt/*.bin
+fi
 echo "setup: Wine prefix"
 export WINEPREFIX=/opt/quillaro/wineprefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-mkdir -p /opt/quillaro
+rm -rf "$WINEPREFIX" && mkdir -p /opt/quillaro
 /usr/lib/wine/wine wineboot.exe -i
 reg() { /usr/lib/wine/wine 'C:\windows\system32\reg.exe' add "$@" /f; }
 # No window manager under Xvfb: unmanaged windows hide at once.
@@ -216,7 +225,8 @@ build_image() {
     say "first boot: second stage, packages and Wine prefix (several minutes)"
     boot_guest "$out.kernel.tmp" "$out.initrd.tmp" "$out.disk.tmp" off "" /quillaro-setup.sh 3600 \
         "$log_dir/image-console.log" || die "the guest's first boot failed (console: $log_dir/image-console.log)"
-    e2fsck -fy "$out.disk.tmp" >/dev/null 2>&1 || true
+    # A clean file system, and the blocks of deleted files (the downloaded packages) given back.
+    e2fsck -fy -E discard "$out.disk.tmp" >/dev/null 2>&1 || true
     mv "$out.kernel.tmp" "$out.kernel"
     mv "$out.initrd.tmp" "$out.initrd"
     mv "$out.disk.tmp" "$out.disk"
