@@ -173,6 +173,12 @@ build_image() {
         { tail -n 30 "$work/debootstrap.log" >&2; die "debootstrap failed"; }
     # The first stage leaves /proc a symbolic link; the guest mounts proc there.
     rm -rf "$rootfs/proc" && mkdir "$rootfs/proc"
+    # dpkg in the emulated machine, where every file costs: no sync after each one, and no
+    # manual pages, documentation or translations.
+    mkdir -p "$rootfs/etc/dpkg/dpkg.cfg.d"
+    printf '%s\n' force-unsafe-io 'path-exclude=/usr/share/man/*' 'path-exclude=/usr/share/doc/*' \
+        'path-include=/usr/share/doc/*/copyright' 'path-exclude=/usr/share/locale/*' \
+        >"$rootfs/etc/dpkg/dpkg.cfg.d/quillaro-guest"
 
     say "downloading the kernel, busybox and the guest's packages (i386)"
     mkdir -p "$state/lists/partial" "$state/cache/archives/partial"

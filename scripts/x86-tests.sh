@@ -19,7 +19,7 @@ case $exe in "$root"/*) ;; *) echo "x86-tests: $exe is not inside $root, which t
 build=$root/build/win32-tests
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686-posix.cmake \
-  -DQUILLARO_WINDOWS_TEST_TIMEOUT=1800 >/dev/null
+  -DQUILLARO_WINDOWS_TEST_TIMEOUT=900 >/dev/null
 ninja -C "$build" -j "$(nproc)"
 
 rm -f build/screenshots/quillaro-x86.png
