@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32
+  g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick
   clang libclang-rt-14-dev

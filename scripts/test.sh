@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests, the same tests under AddressSanitizer
 # and UndefinedBehaviorSanitizer, a bounded fuzz run, the release (both executables built,
-# checked and built again to compare), and the Windows tests under wine64 and Xvfb.
-# Exits non-zero when anything fails.
+# checked and built again to compare), the Windows tests under wine64 and Xvfb, and then the
+# Windows tests built for i686 and the 32-bit release file itself in a 32-bit guest
+# (QUILLARO_SKIP_X86_GUEST=1 leaves that out of a quick local run). Exits non-zero when
+# anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -36,3 +38,11 @@ step "64-bit build and Windows tests under wine64"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$jobs"
 xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-tests.sh "$root/build/win64"
+
+step "Windows tests built for i686 and the 32-bit release file, in a 32-bit guest"
+if [ "${QUILLARO_SKIP_X86_GUEST:-}" = 1 ]; then
+  echo "skipped: QUILLARO_SKIP_X86_GUEST=1"
+else
+  release=(dist/Quillaro-*-x86.exe)
+  bash scripts/x86-tests.sh "${release[0]}"
+fi

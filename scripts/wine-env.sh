@@ -10,7 +10,7 @@
 #
 # After sourcing:
 #   WINEPREFIX        <build>/wineprefix (private; never ~/.wine)
-#   WINEARCH=win64, WINEDEBUG (default -all), WINEDLLOVERRIDES (no mono/gecko,
+#   WINEARCH (default win64), WINEDEBUG (default -all), WINEDLLOVERRIDES (no mono/gecko,
 #   no winemenubuilder), WINE_BUILD_DIR (absolute build folder)
 #   WINE_LOADER       the wine64 loader to run .exe files with
 #   WINE_SERVER_BIN   the wineserver that matches WINE_LOADER
@@ -53,7 +53,8 @@ WINE_BUILD_DIR=$(wine_build_dir "$1") || return 1 2>/dev/null || exit 1
 export WINE_BUILD_DIR
 
 export WINEPREFIX="$WINE_BUILD_DIR/wineprefix"
-export WINEARCH=win64
+# A caller running the 32-bit Wine alone (the i386 guest) sets WINEARCH=win32 and WINE_LOADER.
+export WINEARCH="${WINEARCH:-win64}"
 export WINEDEBUG="${WINEDEBUG_OVERRIDE:--all}"
 # mscoree/mshtml empty = disabled: no wine-mono / wine-gecko install dialogs.
 # winemenubuilder disabled: no .desktop files / menu entries in $HOME.

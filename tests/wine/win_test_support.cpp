@@ -10,6 +10,35 @@
 
 namespace quillaro::testing {
 
+namespace {
+double ReadTimeoutScale() {
+    char text[32] = {};
+    const DWORD length = GetEnvironmentVariableA("QUILLARO_TIMEOUT_SCALE", text, sizeof text);
+    if (length == 0 || length >= sizeof text) return 1.0;
+    char* end = nullptr;
+    const double scale = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(scale > 0.0) || scale > 1000.0) {
+        std::fprintf(stderr, "QUILLARO_TIMEOUT_SCALE=%s is not a positive number; using 1\n", text);
+        return 1.0;
+    }
+    return scale;
+}
+}  // namespace
+
+double TimeoutScale() {
+    static const double scale = ReadTimeoutScale();
+    return scale;
+}
+
+std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
+    return std::chrono::milliseconds(
+        static_cast<std::chrono::milliseconds::rep>(static_cast<double>(limit.count()) * TimeoutScale()));
+}
+
+DWORD WaitForObject(HANDLE object, std::chrono::milliseconds limit) {
+    return WaitForSingleObject(object, static_cast<DWORD>(Scaled(limit).count()));
+}
+
 void PressKey(WORD virtualKey) {
     INPUT inputs[2] = {};
     for (INPUT& input : inputs) {

@@ -10,10 +10,19 @@
 
 namespace quillaro::testing {
 
-// Dispatches this thread's messages until done() holds or five seconds have passed.
+// How many times longer than usual every deadline of the tests is: QUILLARO_TIMEOUT_SCALE, a
+// positive number (default 1), for machines much slower than a desktop, such as an emulated one.
+// Read once per test program.
+double TimeoutScale();
+
+// A fixed time limit stretched by TimeoutScale().
+std::chrono::milliseconds Scaled(std::chrono::milliseconds limit);
+
+// Dispatches this thread's messages until done() holds or the limit (five seconds by default,
+// scaled) has passed.
 template <typename Done>
 bool PumpUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto deadline = std::chrono::steady_clock::now() + Scaled(limit);
     for (;;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -30,13 +39,16 @@ bool PumpUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds
 // Waits without pumping (for a thread other than the window's).
 template <typename Done>
 bool WaitUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto deadline = std::chrono::steady_clock::now() + Scaled(limit);
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         Sleep(10);
     }
     return true;
 }
+
+// WaitForSingleObject with a scaled limit.
+DWORD WaitForObject(HANDLE object, std::chrono::milliseconds limit);
 
 // A key pressed and released through the system's input queue.
 void PressKey(WORD virtualKey);
