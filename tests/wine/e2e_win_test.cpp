@@ -44,14 +44,18 @@ POINT CentreOf(HWND window) {
     return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
+// The running processes of the program under test, known by its file name ("Quillaro.exe", or
+// the released file's "Quillaro-<version>-x86.exe").
 int ProgramProcessCount() {
+    const std::string path = ProgramPath();
+    const std::string fileName = path.substr(path.find_last_of('\\') + 1);
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;
     int count = 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (_stricmp(entry.szExeFile, "Quillaro.exe") == 0) ++count;
+        if (_stricmp(entry.szExeFile, fileName.c_str()) == 0) ++count;
     CloseHandle(snapshot);
     return count;
 }
