@@ -14,6 +14,9 @@ bash scripts/deps.sh
 
 step() { printf '\n=== %s\n' "$*"; }
 
+step "scripts: a folder printed for a caller carries no installer output"
+bash tests/scripts/guest_image_stdout_test.sh
+
 step "host build and tests"
 cmake --preset host >/dev/null
 cmake --build --preset host -j "$jobs"

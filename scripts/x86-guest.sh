@@ -4,7 +4,8 @@
 # everything 32-bit runs inside the emulator.
 #
 #   scripts/x86-guest.sh image            builds the guest image, or finds it in the cache,
-#                                         and prints its folder
+#                                         and prints its folder (alone on standard output;
+#                                         installing and building report on standard error)
 #   scripts/x86-guest.sh run DIR CMD...   boots a fresh copy of the image with DIR shared at the
 #                                         same absolute path and runs CMD (with bash, as root)
 #                                         in it; exits with CMD's status
@@ -35,8 +36,9 @@ host_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # To standard error: "image" prints its folder on standard output, and callers read it there.
+    $sudo apt-get update -q >&2
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
 }
 
 # >>> recipe: everything between these markers decides the image; its hash names the cache folder.
@@ -273,22 +275,27 @@ recipe_hash() {
     sed -n '/^# >>> recipe/,/^# <<< recipe/p' "$0" | sha256sum | cut -c1-16
 }
 
+# Prints the image's folder on standard output, and nothing else there: callers take it with
+# $(...), so installing, building and progress all go to standard error.
 image() {
-    host_packages
-    local dir=$cache_base/$(recipe_hash)
-    mkdir -p "$cache_base"
-    (
-        # One image build at a time; a second caller waits and then finds the image.
-        exec 9>"$cache_base/.lock"
-        flock 9
-        rm -rf "$cache_base"/build.*
-        if [ ! -f "$dir/image.disk" ]; then
-            mkdir -p "$dir"
-            local start=$SECONDS
-            build_image "$dir/image"
-            say "image built in $((SECONDS - start)) s: $dir ($(du -sh --apparent-size "$dir/image.disk" | cut -f1) apparent, $(du -sh "$dir/image.disk" | cut -f1) used)"
-        fi
-    ) >&2
+    local dir
+    dir=$cache_base/$(recipe_hash)
+    {
+        host_packages
+        mkdir -p "$cache_base"
+        (
+            # One image build at a time; a second caller waits and then finds the image.
+            exec 9>"$cache_base/.lock"
+            flock 9
+            rm -rf "$cache_base"/build.*
+            if [ ! -f "$dir/image.disk" ]; then
+                mkdir -p "$dir"
+                local start=$SECONDS
+                build_image "$dir/image"
+                say "image built in $((SECONDS - start)) s: $dir ($(du -sh --apparent-size "$dir/image.disk" | cut -f1) apparent, $(du -sh "$dir/image.disk" | cut -f1) used)"
+            fi
+        )
+    } >&2
     echo "$dir"
 }
 
