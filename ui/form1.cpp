@@ -27,11 +27,20 @@ void Form1::Discover() {
 void Form1::Form_HiddenStart() {
     // A hidden window without an icon could not be reached: start in the notification area, as
     // after a minimise, or minimised on the taskbar when there is no notification area to use.
-    if (window_.NotifyIcon(TrayMessage::Add)) {
+    if (AddIcon()) {
         iconShown_ = true;
         return;
     }
     window_.ShowMinimized();
+}
+
+// A busy shell (Explorer at log-on, under load) can answer an add with a time-out although it
+// added the icon; every later add of the same icon would then be refused as a duplicate. So a
+// failed add is followed by a removal of whatever may be there and one more add.
+bool Form1::AddIcon() {
+    if (window_.NotifyIcon(TrayMessage::Add)) return true;
+    window_.NotifyIcon(TrayMessage::Delete);
+    return window_.NotifyIcon(TrayMessage::Add);
 }
 
 void Form1::Form_Shown() {
@@ -80,7 +89,7 @@ void Form1::MenuLevel_Click(AccelerationLevel level) {
 void Form1::Form_Resize() {
     if (window_.State() != WindowState::Minimized) return;
     // Without an icon the window stays on the taskbar, so it can always be reached.
-    if (!iconShown_ && !window_.NotifyIcon(TrayMessage::Add)) return;
+    if (!iconShown_ && !AddIcon()) return;
     iconShown_ = true;
     window_.Hide();
 }
@@ -96,7 +105,7 @@ void Form1::Form_MouseMove(std::uint32_t lParam) {
 }
 
 void Form1::Form_TaskbarCreated() {
-    if (!iconShown_ || window_.NotifyIcon(TrayMessage::Add)) return;
+    if (!iconShown_ || AddIcon()) return;
     // The icon cannot come back: bring the window back instead.
     MenuShow_Click();
 }
@@ -113,6 +122,9 @@ void Form1::MenuShow_Click() {
     iconShown_ = false;  // before the shell call, as in Form_Shown
     window_.NotifyIcon(TrayMessage::Delete);
     window_.Show();
+    // Windows may hand the first show of a process the show command its starter gave (a hide,
+    // after a hidden start); that is spent by now, so a second show always takes.
+    if (!window_.Visible()) window_.Show();
 }
 
 void Form1::MenuExit_Click() { window_.Unload(); }

@@ -92,6 +92,7 @@ private:
     };
 
     void MenuLevel_Click(AccelerationLevel level);
+    bool AddIcon();
     void Apply(int position);
     void Discover();
     void ShowLevel(std::optional<AccelerationLevel> level);

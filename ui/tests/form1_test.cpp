@@ -42,6 +42,10 @@ public:
     bool visible = true;
     bool iconPresent = false;  // what the notification area holds
     bool addFails = false;
+    // Adds the shell answers with a time-out although it added the icon (a busy Explorer).
+    int addTimeouts = 0;
+    // Shows that Windows turns into the starter's show command (a hide, after a hidden start).
+    int showsOverridden = 0;
     int recordFills = 0;
     bool ended = false;
     std::vector<std::string> log;
@@ -72,6 +76,10 @@ public:
     void Hide() override { log.push_back("Hide"), visible = false; }
     void Show() override {
         log.push_back("Show");
+        if (showsOverridden > 0) {
+            --showsOverridden;
+            return;
+        }
         BecomeVisible();
     }
     void ShowMinimized() override {
@@ -93,6 +101,7 @@ public:
         if (message == TrayMessage::Add) {
             ok = !addFails && !iconPresent;  // the shell refuses a second icon of the same id
             if (ok) iconPresent = true;
+            if (ok && addTimeouts > 0) --addTimeouts, ok = false;
             log.push_back(ok ? "Add ok" : "Add failed");
         } else {
             ok = iconPresent;
@@ -321,7 +330,7 @@ TEST(Form1Tray, FailedAddLeavesWindowMinimisedOnTaskbar) {
     Rig r(kTable[2]);
     r.win.addFails = true;
     r.win.UserMinimizes();
-    EXPECT_EQ(r.win.Count("Add failed"), 1);
+    EXPECT_EQ(r.win.Count("Add failed"), 2);  // and once more after a removal
     EXPECT_TRUE(r.win.visible);
     EXPECT_EQ(r.win.state, WindowState::Minimized);
     EXPECT_FALSE(r.form.iconInNotificationArea());
@@ -335,6 +344,41 @@ TEST(Form1Tray, FailedAddLeavesWindowMinimisedOnTaskbar) {
     r.win.UserMinimizes();
     EXPECT_TRUE(r.win.iconPresent);
     EXPECT_FALSE(r.win.visible);
+}
+
+// The shell answers an add with a time-out although it added the icon: the program removes it
+// and adds it once more, so it has exactly one icon and acts on its callbacks, whichever route
+// added it.
+TEST(Form1Tray, AddAnsweredWithTimeOutIsRemovedAndAddedAgain) {
+    for (int route : {0, 1, 2}) {
+        SCOPED_TRACE(route);
+        Rig r(kTable[2]);
+        if (route == 0) {
+            r.win.addTimeouts = 1;
+            r.win.UserMinimizes();
+        } else if (route == 1) {
+            r.win.visible = false;  // a hidden start: loaded, not shown yet
+            r.win.addTimeouts = 1;
+            r.form.Form_HiddenStart();
+        } else {
+            r.ToTray();
+            r.win.addTimeouts = 1;
+            r.win.ShellRestarts();
+        }
+        EXPECT_TRUE(r.win.iconPresent);
+        EXPECT_TRUE(r.form.iconInNotificationArea());
+        EXPECT_FALSE(r.win.visible);
+        EXPECT_EQ(r.win.Count("Add failed"), 1);
+        EXPECT_EQ(r.win.Count("Delete ok"), 1);
+        r.win.log.clear();
+        r.win.onPopup = [&] { r.form.MenuFull_Click(); };
+        r.win.Mouse(kRightDown);
+        EXPECT_EQ(r.win.Count("PopupMenu"), 1);
+        EXPECT_EQ(Stored(r.reg), kTable[3]);
+        r.win.Mouse(kLeftDouble);
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_FALSE(r.win.iconPresent);
+    }
 }
 
 TEST(Form1Tray, TaskbarCreatedWhileHiddenAddsIconAgain) {
@@ -414,6 +458,36 @@ TEST(Form1Start, HiddenStartGoesToTheNotificationAreaOrElseTheTaskbar) {
         EXPECT_EQ(r.win.Count("ShowMinimized"), addFails ? 1 : 0);
         r.win.Mouse(kRightDown);
         EXPECT_EQ(r.win.Count("PopupMenu"), addFails ? 0 : 1);
+    }
+}
+
+// After a hidden start Windows may turn the first show into the starter's hide: every way of
+// showing the window still ends with it visible and the icon gone, and a show that took the
+// first time is not repeated.
+TEST(Form1Start, FirstShowAfterHiddenStartEndsVisibleByEveryRoute) {
+    for (int route : {0, 1, 2}) {
+        SCOPED_TRACE(route);
+        Rig r(kTable[2]);
+        r.win.visible = false;
+        r.form.Form_HiddenStart();
+        ASSERT_TRUE(r.form.iconInNotificationArea());
+        r.win.showsOverridden = 1;
+        if (route == 0) {
+            r.win.onPopup = [&] { r.form.MenuShow_Click(); };
+            r.win.Mouse(kRightDown);
+        } else if (route == 1) {
+            r.win.Mouse(kLeftDouble);
+        } else {
+            r.form.Form_ShowRequest();  // a second start
+        }
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_FALSE(r.win.iconPresent);
+        EXPECT_EQ(r.win.Count("Show"), 2);
+        r.win.UserMinimizes();
+        r.win.log.clear();
+        r.win.Mouse(kLeftDouble);
+        EXPECT_TRUE(r.win.visible);
+        EXPECT_EQ(r.win.Count("Show"), 1);
     }
 }
 
