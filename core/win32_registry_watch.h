@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <memory>
-#include <string>
+#include <string_view>
 #include <type_traits>
+
+#include "bounded_text.h"
 
 namespace quillaro {
 
@@ -16,7 +18,15 @@ namespace quillaro {
 // program keeps, closed when the watch goes.
 class RegistryWatch {
 public:
-    explicit RegistryWatch(std::string path);
+    // The path of a watched key, at most this many characters.
+    static constexpr std::size_t kLongestPath = 1023;
+    using Path = BoundedText<kLongestPath>;
+    // RegNotifyChangeKeyValue, or a stand-in for it in a test.
+    using Register = LONG(WINAPI*)(HKEY key, BOOL subtree, DWORD filter, HANDLE event,
+                                   BOOL asynchronous);
+
+    // A path too long to hold is watched from the root.
+    explicit RegistryWatch(std::string_view path, Register reg = RegNotifyChangeKeyValue);
     RegistryWatch(const RegistryWatch&) = delete;
     RegistryWatch& operator=(const RegistryWatch&) = delete;
 
@@ -24,12 +34,15 @@ public:
     HANDLE event() const { return event_.get(); }
 
     // Starts watching again from the nearest existing key. Call it after each signal and before
-    // reading the registry, so that nothing changed in between goes unseen. False when no key
-    // can be watched; the event is then never signalled.
+    // reading the registry, so that nothing changed in between goes unseen. A key deleted
+    // between its opening and the registration is given up for the key above it, whose change
+    // reports the deletion, up to the root, which cannot go. False only when not even the root
+    // could be watched (or no event be made); the event is then never signalled.
     bool Arm();
+    bool armed() const { return armed_; }
 
     // The key watched now, relative to HKEY_LOCAL_MACHINE ("" for the root itself).
-    const std::string& watchedPath() const { return watched_; }
+    std::string_view watchedPath() const { return watched_.view(); }
 
 private:
     struct EventCloser {
@@ -41,8 +54,10 @@ private:
 
     std::unique_ptr<std::remove_pointer_t<HANDLE>, EventCloser> event_;
     std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser> key_;
-    std::string path_;
-    std::string watched_;
+    Register register_;
+    Path path_;
+    Path watched_;
+    bool armed_ = false;
 };
 
 }  // namespace quillaro

@@ -190,5 +190,40 @@ TEST_F(Win32RegistryTest, WatchSignalsChangesBelowTheKeyAndFollowsItsCreationAnd
     EXPECT_EQ(watch.watchedPath(), kPci);
 }
 
+// Another program deletes the watched key between the watch's opening it and its registration.
+struct DeleteBeforeRegistering {
+    static inline std::string doomed;  // deleted at the first registration, then ""
+    static inline std::vector<LONG> answers;
+    static LONG WINAPI Register(HKEY key, BOOL subtree, DWORD filter, HANDLE event, BOOL async) {
+        if (!doomed.empty()) {
+            EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, doomed.c_str()), ERROR_SUCCESS);
+            doomed.clear();
+        }
+        answers.push_back(RegNotifyChangeKeyValue(key, subtree, filter, event, async));
+        return answers.back();
+    }
+};
+
+TEST_F(Win32RegistryTest, WatchOfAKeyDeletedBeforeItsRegistrationMovesToTheKeyAbove) {
+    const std::string instance = seeded.AddDevice("VEN_GONE", "0", {8, 1, 1});
+    const std::string device = kPci + "\VEN_GONE";
+    DeleteBeforeRegistering::doomed = device;
+    DeleteBeforeRegistering::answers.clear();
+    RegistryWatch watch(instance, DeleteBeforeRegistering::Register);
+    ASSERT_TRUE(watch.Arm());
+    EXPECT_TRUE(watch.armed());
+    // The registration on the deleted key was refused, the one on the PCI key taken.
+    EXPECT_EQ(DeleteBeforeRegistering::answers,
+              (std::vector<LONG>{ERROR_KEY_DELETED, ERROR_SUCCESS}));
+    EXPECT_EQ(watch.watchedPath(), kPci);
+    EXPECT_FALSE(Signalled(watch));
+
+    // And the device's return is seen.
+    seeded.AddDevice("VEN_GONE", "0", {0, 1, 1});
+    EXPECT_TRUE(WaitUntil([&] { return Signalled(watch); }));
+    ASSERT_TRUE(watch.Arm());
+    EXPECT_EQ(watch.watchedPath(), instance);
+}
+
 }  // namespace
 }  // namespace quillaro

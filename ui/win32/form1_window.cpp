@@ -102,6 +102,13 @@ Form1Window::~Form1Window() {
 }
 
 bool Form1Window::Create() {
+    using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    commonControls_ = LoadCommonControls();
+    const auto initCommonControls =
+        LibraryFunction<InitCommonControlsExFn>(commonControls_.get(), "InitCommonControlsEx");
+    if (!initCommonControls) return false;
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    initCommonControls(&controls);
     {
         const ScreenDC screen;
         if (!screen) return false;
@@ -191,9 +198,8 @@ bool Form1Window::CreateMenu() {
 
 void Form1Window::ShowFirstTime(int showCommand) {
     if (showCommand == SW_HIDE) {
-        // The first ShowWindow of a process started with STARTF_USESHOWWINDOW may take the
-        // starter's show command in place of its own, so the later show from the icon would
-        // leave the window hidden: spend that first call here, on a window that stays hidden.
+        // The window stays hidden. Windows may still hand the first show that follows the
+        // starter's hide (a hide does not spend it); the show from the icon repeats itself.
         ShowWindow(hwnd_, SW_HIDE);
         form_.Form_HiddenStart();
     } else {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "form1.h"
+#include "library_search.h"
 #include "registry_api.h"
 #include "sys_tray.h"
 #include "win32_handles.h"
@@ -32,7 +33,7 @@ public:
     Form1Window(HINSTANCE instance, RegistryApi& registry);
     Form1Window(const Form1Window&) = delete;
     Form1Window& operator=(const Form1Window&) = delete;
-    ~Form1Window() override;
+    ~Form1Window();
 
     // Creates the window and runs its Load; the window is not shown yet. False when the
     // window, a control, a font or the menu could not be made: the program must not go on.
@@ -76,6 +77,8 @@ private:
     int Pixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
 
     HINSTANCE instance_;
+    // The library of the slider's class, loaded while the window lives.
+    UniqueLibrary commonControls_;
     Form1 form_;
     SysTray sysTray_;
     HWND hwnd_ = nullptr;

@@ -1,31 +1,27 @@
 #include "library_search.h"
 
-#include <windows.h>
-
 namespace quillaro::win32 {
 
 namespace {
 
-// SetDefaultDllDirectories' flag for "the system directory only".
+// SetDefaultDllDirectories' flag for "the system directory only" (Windows 8, or Vista and 7
+// with the update that adds the function); the headers of the oldest Windows lack it.
 constexpr DWORD kSearchSystem32 = 0x00000800;
-static_assert(kSearchSystem32 == LOAD_LIBRARY_SEARCH_SYSTEM32);
 
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
 
-// Both functions are looked up at run time: the executable must start on Windows versions
-// that lack them (SetDefaultDllDirectories is missing before Windows 8 unless an update added
-// it; SetDllDirectoryA is missing from Windows 2000 and XP before SP1).
+// kernel32 is in every process, so it is only looked up, never loaded.
 template <typename Function>
 Function KernelFunction(const char* name) {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (!kernel32) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name)));
+    return LibraryFunction<Function>(GetModuleHandleA("kernel32.dll"), name);
 }
 
 }  // namespace
 
 void RestrictLibrarySearch() {
+    // Both are looked up at run time: the executable must start on Windows versions that lack
+    // them (SetDllDirectoryA is missing from Windows 2000 and XP before SP1).
     if (auto setDefault = KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
         setDefault && setDefault(kSearchSystem32))
         return;
@@ -34,14 +30,26 @@ void RestrictLibrarySearch() {
         setDirectory("");
 }
 
-std::string SystemLibraryPath(std::string_view fileName) {
-    char directory[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    std::string path(directory, length);
-    if (path.back() != '\\') path += '\\';
-    path += fileName;
-    return path;
+bool SystemLibraryPath(std::string_view fileName, LibraryPath& path) {
+    const UINT length = GetSystemDirectoryA(path.Buffer(), LibraryPath::kCapacity + 1);
+    if (length == 0 || length > LibraryPath::kCapacity) return false;
+    path.Adopt();
+    if (path.empty()) return false;
+    if (path.view().back() != '\\' && !path.Append("\\")) return false;
+    return path.Append(fileName);
+}
+
+UniqueLibrary LoadSystemLibrary(std::string_view fileName) {
+    LibraryPath path;
+    if (!SystemLibraryPath(fileName, path)) return nullptr;
+    return UniqueLibrary(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+UniqueLibrary LoadCommonControls() {
+    // Activation contexts, and with them the manifest's redirection, came with Windows XP.
+    if (KernelFunction<FARPROC>("ActivateActCtx"))
+        return UniqueLibrary(LoadLibraryA("comctl32.dll"));
+    return LoadSystemLibrary("comctl32.dll");
 }
 
 }  // namespace quillaro::win32

@@ -1,8 +1,5 @@
 // Entry point: creates the one window and runs its message loop until it is closed.
 #include <windows.h>
-#include <commctrl.h>
-
-#include <string>
 
 #include "form1_window.h"
 #include "library_search.h"
@@ -19,12 +16,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     quillaro::win32::SingleInstance single;
     if (!single.Acquire()) return 0;
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
     if (!quillaro::win32::RegisterForm1Class(instance)) return 1;
 
     // Watching starts before the first look at the registry, so no change slips between them.
-    quillaro::RegistryWatch watch{std::string(quillaro::kPciEnumPath)};
+    quillaro::RegistryWatch watch{quillaro::kPciEnumPath};
     watch.Arm();
 
     quillaro::Win32Registry registry;

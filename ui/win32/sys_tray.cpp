@@ -2,9 +2,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <string>
-
-#include "library_search.h"
 
 namespace quillaro::win32 {
 
@@ -49,12 +46,8 @@ bool SysTray::NotifyIcon(TrayMessage message) const {
         // Nothing was ever added, so there is nothing to remove.
         if (message == TrayMessage::Delete) return false;
         // By its full path: a bare name would be looked for beside the program first.
-        const std::string path = SystemLibraryPath("shell32.dll");
-        if (path.empty()) return false;
-        shell32_.reset(LoadLibraryA(path.c_str()));
-        if (!shell32_) return false;
-        shellNotifyIcon_ = reinterpret_cast<ShellNotifyIcon>(
-            reinterpret_cast<void*>(GetProcAddress(shell32_.get(), "Shell_NotifyIconA")));
+        shell32_ = LoadSystemLibrary("shell32.dll");
+        shellNotifyIcon_ = LibraryFunction<ShellNotifyIcon>(shell32_.get(), "Shell_NotifyIconA");
         if (!shellNotifyIcon_) return false;
     }
     return shellNotifyIcon_(static_cast<DWORD>(message), &record) != FALSE;

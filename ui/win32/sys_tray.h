@@ -6,10 +6,9 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <memory>
-#include <type_traits>
 
 #include "form1.h"
+#include "library_search.h"
 
 namespace quillaro::win32 {
 
@@ -23,11 +22,6 @@ struct TrayIconData {
     HICON hIcon;
     char szTip[64];
 };
-
-struct LibraryDeleter {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
 
 class SysTray {
 public:
