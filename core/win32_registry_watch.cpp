@@ -15,39 +15,71 @@ void ToParent(RegistryWatch::Path& path) {
 
 }  // namespace
 
-// Manual reset: a change stays signalled until it has been handled, however long a modal loop
-// (a pop-up menu, a dragged window) keeps the message loop from looking.
-RegistryWatch::RegistryWatch(std::string_view path, Register reg)
-    : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), register_(reg) {
+RegistryWatch::Events::Events() {
+    for (HANDLE& event : handles) event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+RegistryWatch::Events::~Events() {
+    for (HANDLE event : handles)
+        if (event) CloseHandle(event);
+}
+
+RegistryWatch::RegistryWatch(std::string_view path, Register reg) : register_(reg) {
     if (!path_.Assign(path)) path_.Clear();
 }
 
 bool RegistryWatch::Arm() {
-    // Closing a key signals the notification pending on it, so the event is reset only after.
+    // Closing a key signals the notification pending on it, so the events are reset only after.
     key_.reset();
+    parent_.reset();
     watched_.Clear();
     armed_ = false;
-    if (!event_) return false;
-    ResetEvent(event_.get());
+    if (!events_.made()) return false;
+    for (HANDLE event : events_.handles) ResetEvent(event);
     Path candidate = path_;
-    // Each round either registers or moves one key up, so it ends at the root at the latest.
+    // Each round either watches or moves one key up, so it ends at the root at the latest.
     for (;;) {
-        HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, candidate.c_str(), 0, KEY_NOTIFY, &opened) ==
-            ERROR_SUCCESS) {
-            key_.reset(opened);
-            // Windows refuses the registration on a key deleted since it was opened
-            // (ERROR_KEY_DELETED); its parent then watches for the key's return.
-            if (register_(key_.get(), TRUE, kChanges, event_.get(), TRUE) == ERROR_SUCCESS) {
-                watched_ = candidate;
-                armed_ = true;
-                return true;
-            }
-            key_.reset();
+        if (Watch(candidate)) {
+            watched_ = candidate;
+            armed_ = true;
+            return true;
         }
         if (candidate.empty()) return false;
         ToParent(candidate);
     }
+}
+
+bool RegistryWatch::Watch(const Path& path) {
+    auto watch = [&](UniqueKey& key, const Path& keyPath, BOOL subtree, DWORD changes,
+                     HANDLE event) {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_NOTIFY, &opened) !=
+            ERROR_SUCCESS)
+            return false;
+        key.reset(opened);
+        // Windows refuses the registration on a key deleted since it was opened
+        // (ERROR_KEY_DELETED).
+        return register_(opened, subtree, changes, event, TRUE) == ERROR_SUCCESS;
+    };
+    if (!watch(key_, path, TRUE, kChanges, events_.handles[0])) {
+        key_.reset();
+        return false;
+    }
+    if (path.empty()) return true;  // the root is never deleted
+    Path parent = path;
+    ToParent(parent);
+    if (!watch(parent_, parent, FALSE, REG_NOTIFY_CHANGE_NAME, events_.handles[1])) {
+        key_.reset();
+        parent_.reset();
+        return false;
+    }
+    // A key deleted before its parent was watched would go unreported: look again now.
+    HKEY again = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_NOTIFY, &again) == ERROR_SUCCESS)
+        RegCloseKey(again);
+    else
+        SetEvent(events_.handles[1]);
+    return true;
 }
 
 }  // namespace quillaro

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "seeded_registry.h"
+#include "startup_scan.h"
 #include "win_test_support.h"
 
 namespace quillaro {
@@ -277,6 +278,23 @@ TEST_F(EndToEndTest, FollowsWhatOtherProgramsStoreWithoutWritingAnything) {
     ChooseFromIconMenu(VK_UP, 1);  // "Exit Quillaro"
     EXPECT_EQ(WaitForObject(process.hProcess, std::chrono::seconds(5)), WAIT_OBJECT_0);
     EXPECT_EQ(RegQueryDword(mixer, "Acceleration"), 1);
+}
+
+// Another program deletes the whole PCI key and creates it again, over and over, so that some
+// deletions land while the program is watching anew: it must follow every re-creation.
+TEST_F(EndToEndTest, FollowsThePciKeyDeletedAndCreatedAgainTwoHundredTimes) {
+    const std::string pci(kPciEnumPath);
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        SCOPED_TRACE(cycle);
+        ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, pci.c_str()), ERROR_SUCCESS);
+        const bool full = cycle % 2 == 0;
+        instance = seeded.AddDevice(kDevice, "3&172e68dd&0&D8", {full ? 0u : 8u, 1, 1});
+        ASSERT_TRUE(WaitUntil([&] {
+            return IsWindowEnabled(slider) && SliderPosition() == (full ? 3 : 2);
+        })) << "the program no longer follows the registry: slider at " << SliderPosition()
+            << (IsWindowEnabled(slider) ? ", enabled" : ", greyed");
+    }
+    ExpectRegQuery(8, 1, 1);  // the program wrote nothing
 }
 
 class ReadOnlyEndToEndTest : public EndToEndTest {

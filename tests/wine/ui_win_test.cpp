@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "form1_window.h"
+#include "message_loop.h"
 #include "seeded_registry.h"
 #include "single_instance.h"
+#include "startup_scan.h"
+#include "win32_registry_watch.h"
 #include "win32_registry.h"
 #include "win_test_support.h"
 
@@ -486,6 +489,45 @@ TEST_F(Form1WindowTest, WithoutADeviceTheLevelControlsAreDisabled) {
     for (UINT id = win32::MenuOff; id <= win32::MenuFull; ++id)
         EXPECT_TRUE(GetMenuState(window->menu(), id, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_FALSE(GetMenuState(window->menu(), win32::MenuExit, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+}  // namespace
+}  // namespace quillaro
+
+namespace quillaro {
+namespace {
+
+// A wait that Windows refuses (as Windows before 8 refuses a wake bit it does not know).
+struct RefusedWait {
+    static inline int calls = 0;
+    static inline DWORD mask = 0;
+    static DWORD WINAPI Wait(DWORD, const HANDLE*, BOOL, DWORD, DWORD wakeMask) {
+        ++calls;
+        mask = wakeMask;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+};
+
+// When the wait fails the loop goes on with window messages alone: it waits in GetMessage
+// instead of going round, and the window still does what it is asked.
+TEST_F(Form1WindowTest, AFailedWaitFallsBackToWaitingForMessages) {
+    Open();
+    RegistryWatch watch(kPciEnumPath);
+    ASSERT_TRUE(watch.Arm());
+    RefusedWait::calls = 0;
+    PostMessageA(hwnd(), WM_COMMAND, win32::MenuFull, 0);
+    // Idle for a while, then the end.
+    const UINT_PTR timer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        PostQuitMessage(7);
+    });
+    ASSERT_NE(timer, 0u);
+    EXPECT_EQ(win32::RunMessageLoop(watch, window->form(), RefusedWait::Wait), 7);
+    EXPECT_EQ(RefusedWait::calls, 1) << "the loop went round instead of waiting";
+    EXPECT_EQ(RefusedWait::mask & ~DWORD{0xFF}, 0u) << "a wake bit Windows 2000 does not know";
+    EXPECT_EQ(Stored(), Values(0, 1, 1));
+    EXPECT_EQ(SliderPosition(), 3);
 }
 
 }  // namespace

@@ -40,11 +40,12 @@ int MessagesOnly() {
 int RunMessageLoop(RegistryWatch& watch, Form1& form, MessageWait wait) {
     int exitCode = 0;
     for (;;) {
-        HANDLE changed = watch.armed() ? watch.event() : nullptr;
-        const DWORD woken = wait(changed ? 1 : 0, &changed, FALSE,
-                                 changed ? INFINITE : kRearmMs, kWakeMask);
+        const bool watching = watch.armed();
+        const DWORD count = watching ? RegistryWatch::kEventCount : 0;
+        const DWORD woken =
+            wait(count, watch.events(), FALSE, watching ? INFINITE : kRearmMs, kWakeMask);
         if (woken == WAIT_FAILED) return MessagesOnly();
-        if (changed && woken == WAIT_OBJECT_0) {
+        if (woken - WAIT_OBJECT_0 < count) {
             // Watch again first: a change made while the registry is being read signals anew.
             watch.Arm();
             form.Form_RegistryChanged();
@@ -52,7 +53,7 @@ int RunMessageLoop(RegistryWatch& watch, Form1& form, MessageWait wait) {
         }
         if (!DispatchQueued(exitCode)) return exitCode;
         // Nothing was watched: whatever changed meanwhile is shown once watching works again.
-        if (!changed && watch.Arm()) form.Form_RegistryChanged();
+        if (!watching && watch.Arm()) form.Form_RegistryChanged();
     }
 }
 
