@@ -11,8 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "apply_level.h"
@@ -49,16 +51,22 @@ std::string InstancePath(int i) {
 }
 
 DeviceKeys SoundKeys(const std::string& instance) {
-    return {instance + "\\DirectSound\\Mixer Defaults", instance + "\\DirectSound\\Device Presence"};
+    DeviceKeys keys;
+    if (!keys.mixerKeyPath.Assign(instance + "\\DirectSound\\Mixer Defaults") ||
+        !keys.presenceKeyPath.Assign(instance + "\\DirectSound\\Device Presence"))
+        std::abort();
+    return keys;
 }
 
 // A sound device's DirectSound keys at Basic, the level whose scan reads the most.
 DeviceKeys AddSoundDevice(MemoryRegistry& reg, const std::string& instance) {
     const DeviceKeys keys = SoundKeys(instance);
-    reg.SetValue(keys.mixerKeyPath, "Acceleration", quillaro::kRegDword, Dword(15));
-    reg.SetValue(keys.mixerKeyPath, "SRC Quality", quillaro::kRegDword, Dword(2));
-    reg.SetValue(keys.presenceKeyPath, "VxD", quillaro::kRegDword, Dword(1));
-    reg.SetValue(keys.presenceKeyPath, "WDM", quillaro::kRegDword, Dword(1));
+    const std::string_view mixer = keys.mixerKeyPath.view();
+    const std::string_view presence = keys.presenceKeyPath.view();
+    reg.SetValue(mixer, "Acceleration", quillaro::kRegDword, Dword(15));
+    reg.SetValue(mixer, "SRC Quality", quillaro::kRegDword, Dword(2));
+    reg.SetValue(presence, "VxD", quillaro::kRegDword, Dword(1));
+    reg.SetValue(presence, "WDM", quillaro::kRegDword, Dword(1));
     return keys;
 }
 
@@ -113,16 +121,19 @@ void BM_StartupScanAllSound(benchmark::State& state) {
 }
 BENCHMARK(BM_StartupScanAllSound)->RangeMultiplier(10)->Range(10, 10000)->Unit(benchmark::kMicrosecond);
 
-// Only the listing of the PCI key: one RegQueryInfoKey and n RegEnumKeyEx calls.
+// Only the walk of the PCI key's names: one RegQueryInfoKey and n RegEnumKeyEx calls.
 void BM_ListPciSubkeys(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     MemoryRegistry reg;
     Populate(reg, n, false);
     const std::string pci = PciPath();
+    quillaro::KeyName name;
     for (auto _ : state) {
         reg.ClearCalls();
-        std::vector<std::string> names = quillaro::ListSubkeyNames(reg, pci);
-        benchmark::DoNotOptimize(names);
+        quillaro::SubkeyList devices(reg, pci);
+        for (std::uint32_t i = 0; i < devices.count(); ++i)
+            if (!devices.Read(i, name)) state.SkipWithError("a name could not be read");
+        benchmark::DoNotOptimize(name);
     }
     PerDevice(state, n);
 }

@@ -37,7 +37,11 @@ public:
         }
     }
 
-    constexpr void Clear() { Shorten(0); }
+    // Empty, also after a function wrote into Buffer() and the text was not adopted.
+    constexpr void Clear() {
+        size_ = 0;
+        text_[0] = '\0';
+    }
 
     // Room for a function that writes up to kCapacity characters and a terminator itself;
     // Adopt then takes the text up to its first NUL, never past the end of the buffer.
@@ -47,6 +51,19 @@ public:
         while (length < Capacity && text_[length] != '\0') ++length;
         size_ = length;
         text_[size_] = '\0';
+    }
+
+    // Like Adopt, for a function that was given room for room characters, its terminator
+    // included: false, and the text empty, when it left no NUL within that room, since what it
+    // wrote may then be the start of something longer.
+    [[nodiscard]] constexpr bool AdoptTerminated(std::size_t room) {
+        if (room > Capacity + 1) room = Capacity + 1;
+        std::size_t length = 0;
+        while (length < room && text_[length] != '\0') ++length;
+        const bool terminated = length < room;
+        size_ = terminated ? length : 0;
+        text_[size_] = '\0';
+        return terminated;
     }
 
     constexpr const char* c_str() const { return text_; }

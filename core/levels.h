@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string_view>
 
 namespace quillaro {
 
@@ -30,9 +29,9 @@ struct LevelValues {
     friend bool operator==(const LevelValues&, const LevelValues&) = default;
 };
 
-inline constexpr std::string_view kAccelerationValue = "Acceleration";
-inline constexpr std::string_view kVxdValue = "VxD";
-inline constexpr std::string_view kWdmValue = "WDM";
+inline constexpr char kAccelerationValue[] = "Acceleration";
+inline constexpr char kVxdValue[] = "VxD";
+inline constexpr char kWdmValue[] = "WDM";
 
 // The values for a slider position; nothing for a position outside 0..3.
 std::optional<LevelValues> ValuesForPosition(int position);

@@ -24,10 +24,13 @@ inline constexpr std::int32_t kErrorInvalidHandle = 6;
 inline constexpr std::int32_t kErrorMoreData = 234;
 inline constexpr std::int32_t kErrorNoMoreItems = 259;
 
+// A key name is at most 255 characters; in a double-byte ANSI code page RegEnumKeyExA can give
+// twice as many bytes as that.
+inline constexpr std::size_t kLongestKeyName = 255;
+inline constexpr std::size_t kLargestAnsiKeyName = 2 * kLongestKeyName;  // bytes, no terminator
+
 class RegistryApi {
 public:
-    virtual ~RegistryApi() = default;
-
     // RegOpenKeyExA(root, subKey, options, access, result)
     virtual std::int32_t OpenKeyEx(KeyHandle root, const char* subKey, std::uint32_t options,
                                    std::uint32_t access, KeyHandle* result) = 0;
@@ -53,6 +56,10 @@ public:
 
     // RegCloseKey(key)
     virtual std::int32_t CloseKey(KeyHandle key) = 0;
+
+protected:
+    // Never deleted through this interface, so no destructor of it lands in a vtable.
+    ~RegistryApi() = default;
 };
 
 }  // namespace quillaro

@@ -1,14 +1,14 @@
 #include "registry_ops.h"
 
 #include <array>
+#include <span>
 
 namespace quillaro {
 
-MachineKey::MachineKey(RegistryApi& api, const std::string& path, std::uint32_t access)
+MachineKey::MachineKey(RegistryApi& api, TerminatedText path, std::uint32_t access)
     : api_(api) {
     KeyHandle opened = 0;
-    if (api_.OpenKeyEx(kHkeyLocalMachine, path.c_str(), 0, access, &opened) ==
-        kErrorSuccess)
+    if (api_.OpenKeyEx(kHkeyLocalMachine, path.c_str(), 0, access, &opened) == kErrorSuccess)
         handle_ = opened;
 }
 
@@ -18,77 +18,73 @@ MachineKey::~MachineKey() {
 
 namespace {
 
-// Key names are at most 255 characters; in a double-byte ANSI code page that can take twice
-// as many bytes as the character count the registry reports.
-constexpr std::uint32_t kLargestAnsiKeyName = 2 * 255 + 1;
-
-// The name at index, or "" when it cannot be had.
-std::string EnumerateName(RegistryApi& api, KeyHandle key, std::uint32_t index,
-                          std::uint32_t bufferSize) {
-    std::string buffer(bufferSize, '\0');
-    std::uint32_t length = bufferSize;
-    std::int32_t result = api.EnumKeyEx(key, index, buffer.data(), &length);
-    if (result == kErrorMoreData && bufferSize < kLargestAnsiKeyName)
-        return EnumerateName(api, key, index, kLargestAnsiKeyName);
-    if (result != kErrorSuccess) return {};
-    // The name ends at the first NUL the registry wrote, and never past the buffer.
-    buffer.resize(buffer.find('\0') == std::string::npos ? bufferSize : buffer.find('\0'));
-    return buffer;
-}
-
-// The names of at most `most` leading subkeys.
-std::vector<std::string> LeadingSubkeyNames(RegistryApi& api, const std::string& path,
-                                            std::uint32_t most) {
-    MachineKey key(api, path);
-    if (!key.isOpen()) return {};
-    std::uint32_t count = 0;
-    std::uint32_t longest = 0;
-    if (api.QueryInfoKey(key.handle(), &count, &longest) != kErrorSuccess) return {};
-    if (count > most) count = most;
-    std::vector<std::string> names;
-    names.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i)
-        names.push_back(EnumerateName(api, key.handle(), i, longest + 1));
-    return names;
-}
+// Room for the largest name a KeyName holds and its terminator.
+constexpr std::uint32_t kLargestNameRoom = KeyName::kCapacity + 1;
 
 }  // namespace
 
-std::vector<std::string> ListSubkeyNames(RegistryApi& api, const std::string& path) {
-    return LeadingSubkeyNames(api, path, UINT32_MAX);
+SubkeyList::SubkeyList(RegistryApi& api, TerminatedText path) : api_(api), key_(api, path) {
+    std::uint32_t count = 0;
+    std::uint32_t longest = 0;
+    if (!key_.isOpen() || api_.QueryInfoKey(key_.handle(), &count, &longest) != kErrorSuccess)
+        return;
+    count_ = count;
+    // The longest name the registry reports, in characters of a double-byte code page, can be
+    // too short a buffer in bytes; Read then asks again with the largest room.
+    firstRoom_ = longest < KeyName::kCapacity ? longest + 1 : kLargestNameRoom;
 }
 
-std::string FirstSubkeyName(RegistryApi& api, const std::string& path) {
-    std::vector<std::string> first = LeadingSubkeyNames(api, path, 1);
-    return first.empty() ? std::string() : std::move(first.front());
+bool SubkeyList::Read(std::uint32_t index, KeyName& name) {
+    name.Clear();
+    if (index >= count_) return false;
+    std::uint32_t room = firstRoom_;
+    std::uint32_t length = room;
+    std::int32_t result = api_.EnumKeyEx(key_.handle(), index, name.Buffer(), &length);
+    if (result == kErrorMoreData && room < kLargestNameRoom) {
+        room = kLargestNameRoom;
+        length = room;
+        result = api_.EnumKeyEx(key_.handle(), index, name.Buffer(), &length);
+    }
+    // The name ends at the first NUL the registry wrote, which must lie within the room it had.
+    if (result != kErrorSuccess || !name.AdoptTerminated(room)) {
+        name.Clear();
+        return false;
+    }
+    return !name.empty();
 }
 
-bool KeyAcceptsWrites(RegistryApi& api, const std::string& path) {
+bool FirstSubkeyName(RegistryApi& api, TerminatedText path, KeyName& name) {
+    SubkeyList subkeys(api, path);
+    if (subkeys.count() == 0) {
+        name.Clear();
+        return false;
+    }
+    return subkeys.Read(0, name);
+}
+
+bool KeyAcceptsWrites(RegistryApi& api, TerminatedText path) {
     return MachineKey(api, path, kKeySetValue).isOpen();
 }
 
-LevelCode ReadLevelCode(RegistryApi& api, const std::string& path, std::string_view valueName) {
+LevelCode ReadLevelCode(RegistryApi& api, TerminatedText path, TerminatedText valueName) {
     MachineKey key(api, path);
     if (!key.isOpen()) return LevelCode::Unusable;
     std::array<std::byte, 4> buffer{};
     std::uint32_t size = buffer.size();
     std::uint32_t type = 0;
-    const std::string name(valueName);
-    const bool ok =
-        api.QueryValueEx(key.handle(), name.c_str(), &type, buffer.data(), &size) ==
-        kErrorSuccess;
-    return ClassifyStoredValue(ok && size <= buffer.size(), type,
-                               std::span<const std::byte>(buffer.data(), ok ? size : 0));
+    const bool ok = api.QueryValueEx(key.handle(), valueName.c_str(), &type, buffer.data(),
+                                     &size) == kErrorSuccess &&
+                    size <= buffer.size();
+    return ClassifyStoredValue(ok, type, std::span<const std::byte>(buffer.data(), ok ? size : 0));
 }
 
-bool WriteDwordValue(RegistryApi& api, KeyHandle key, std::string_view valueName,
+bool WriteDwordValue(RegistryApi& api, KeyHandle key, TerminatedText valueName,
                      std::uint32_t value) {
     if (key == 0) return false;
     const std::array<std::byte, 4> bytes{
         std::byte(value & 0xFF), std::byte((value >> 8) & 0xFF),
         std::byte((value >> 16) & 0xFF), std::byte((value >> 24) & 0xFF)};
-    const std::string name(valueName);
-    return api.SetValueEx(key, name.c_str(), kRegDword, bytes.data(), bytes.size()) ==
+    return api.SetValueEx(key, valueName.c_str(), kRegDword, bytes.data(), bytes.size()) ==
            kErrorSuccess;
 }
 

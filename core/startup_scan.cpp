@@ -24,33 +24,46 @@ std::optional<AccelerationLevel> LevelForCode(RegistryApi& api, const DeviceKeys
     return std::nullopt;
 }
 
-}  // namespace
+constexpr std::string_view kSeparator = "\\";
 
-ScanResult ScanForDevice(RegistryApi& api) {
-    const std::string pciPath(kPciEnumPath);
-    ScanResult result;
-    for (const std::string& deviceName : ListSubkeyNames(api, pciPath)) {
-        if (deviceName.empty()) continue;
-        const std::string deviceKey = pciPath + "\\" + deviceName;
+// path\name; false when that does not fit.
+bool AppendSubkey(KeyPath& path, std::string_view name) {
+    return path.Append(kSeparator) && path.Append(name);
+}
+
+// The last usable device into result; the PCI key is open while its subkeys are walked.
+void FindDevice(RegistryApi& api, ScanResult& result) {
+    SubkeyList devices(api, kPciEnumKey);
+    KeyName name;
+    DeviceKeys device;
+    for (std::uint32_t i = 0; i < devices.count(); ++i) {
+        if (!devices.Read(i, name)) continue;
+        // Put together in the mixer path: the device's key, then its first instance's.
+        KeyPath& instanceKey = device.mixerKeyPath;
+        if (!instanceKey.Assign(kPciEnumPath) || !AppendSubkey(instanceKey, name.view())) continue;
         // Only the first instance the registry enumerates is looked at, so only it is asked for.
-        const std::string instance = FirstSubkeyName(api, deviceKey);
-        if (instance.empty()) continue;
-        const std::string instanceKey = deviceKey + "\\" + instance;
-        DeviceKeys device{instanceKey + "\\DirectSound\\Mixer Defaults",
-                          instanceKey + "\\DirectSound\\Device Presence"};
+        if (!FirstSubkeyName(api, instanceKey, name) || !AppendSubkey(instanceKey, name.view()))
+            continue;
+        device.presenceKeyPath = instanceKey;
+        if (!AppendSubkey(device.mixerKeyPath, kMixerKey) ||
+            !AppendSubkey(device.presenceKeyPath, kPresenceKey))
+            continue;
         const LevelCode code = ReadLevelCode(api, device.mixerKeyPath, kAccelerationValue);
         if (code == LevelCode::Unusable) continue;
         // A later usable device replaces an earlier one, and with it the level shown.
         result.level = LevelForCode(api, device, code);
-        result.device = std::move(device);
+        result.device = device;
     }
+}
+
+}  // namespace
+
+ScanResult ScanForDevice(RegistryApi& api) {
+    ScanResult result;
+    FindDevice(api, result);
     result.writable = result.device && KeyAcceptsWrites(api, result.device->mixerKeyPath) &&
                       KeyAcceptsWrites(api, result.device->presenceKeyPath);
     return result;
-}
-
-std::optional<AccelerationLevel> ReadDeviceLevel(RegistryApi& api, const DeviceKeys& device) {
-    return LevelForCode(api, device, ReadLevelCode(api, device.mixerKeyPath, kAccelerationValue));
 }
 
 }  // namespace quillaro

@@ -1,22 +1,36 @@
 // Finding the sound device at start-up and the level it is set to.
 #pragma once
 
+#include <cstddef>
 #include <optional>
-#include <string>
 #include <string_view>
 
+#include "bounded_text.h"
 #include "levels.h"
 #include "registry_api.h"
 
 namespace quillaro {
 
-inline constexpr std::string_view kPciEnumPath =
+inline constexpr char kPciEnumKey[] =
     "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Enum\\PCI";
+inline constexpr std::string_view kPciEnumPath = kPciEnumKey;
+
+// The two DirectSound keys of a device instance, below the instance's key.
+inline constexpr std::string_view kMixerKey = "DirectSound\\Mixer Defaults";
+inline constexpr std::string_view kPresenceKey = "DirectSound\\Device Presence";
+
+// The longest key path the scan puts together: PCI\<device>\<instance>\ and the longer of the
+// two DirectSound keys, with both names at the largest a key name can take.
+inline constexpr std::size_t kLongestDeviceKeyPath =
+    kPciEnumPath.size() + 1 + kLargestAnsiKeyName + 1 + kLargestAnsiKeyName + 1 +
+    (kMixerKey.size() > kPresenceKey.size() ? kMixerKey.size() : kPresenceKey.size());
+
+using KeyPath = BoundedText<kLongestDeviceKeyPath>;
 
 // The two DirectSound keys of the controlled device, relative to HKEY_LOCAL_MACHINE.
 struct DeviceKeys {
-    std::string mixerKeyPath;     // holds "Acceleration"
-    std::string presenceKeyPath;  // holds "VxD" and "WDM"
+    KeyPath mixerKeyPath;     // holds "Acceleration"
+    KeyPath presenceKeyPath;  // holds "VxD" and "WDM"
     friend bool operator==(const DeviceKeys&, const DeviceKeys&) = default;
 };
 
@@ -31,10 +45,8 @@ struct ScanResult {
 };
 
 // Walks every PCI device's first instance, then checks that the chosen device's keys may be
-// written by opening them for that and closing them again. Never writes.
+// written by opening them for that and closing them again. Never writes. A device or instance
+// whose name cannot be read whole is skipped.
 ScanResult ScanForDevice(RegistryApi& api);
-
-// The level a device's keys hold now; nothing when they hold no level of the table.
-std::optional<AccelerationLevel> ReadDeviceLevel(RegistryApi& api, const DeviceKeys& device);
 
 }  // namespace quillaro

@@ -65,6 +65,9 @@ constexpr std::uint32_t kNone = 0, kSz = 1, kExpandSz = 2, kBinary = 3, kDword =
                         kDwordBigEndian = 5, kMultiSz = 7, kQword = 11;
 constexpr std::size_t kMaxDevices = 256;
 constexpr std::size_t kMaxCommands = 256;
+// The largest key name the program reads whole: 255 characters of two bytes each in a
+// double-byte code page. A longer name cannot be read, and its device is skipped.
+constexpr std::size_t kLargestReadableName = 2 * 255;
 
 // The fuzzer's own table of levels, kept apart from core's.
 struct Values3 {
@@ -405,6 +408,7 @@ bool OpensForWriting(const ModelKey* key) { return key && !key->readOnly && !key
 // The last device, in enumeration order, whose first enumerated instance holds a usable
 // "Acceleration". A key refusing to be read, failing RegQueryInfoKey, or whose enumeration of
 // a subkey fails, hides what that enumeration would have given; a key refusing writes does not.
+// A device or first instance whose name is too long to read is skipped, never read cut short.
 Expected Oracle(const ModelKey& root) {
     Expected expected;
     const ModelKey* pci = &root;
@@ -414,10 +418,12 @@ Expected Oracle(const ModelKey& root) {
     for (const auto& [deviceName, device] : pci->children) {
         const std::uint32_t deviceIndex = index++;
         if (pci->failingEnumIndexes.count(deviceIndex)) continue;
+        if (deviceName.size() > kLargestReadableName) continue;
         if (device->unreadable || device->queryInfoFails || device->children.empty() ||
             device->failingEnumIndexes.count(0))
             continue;
         const auto& [instanceName, instance] = *device->children.begin();
+        if (instanceName.size() > kLargestReadableName) continue;
         const ModelKey* directSound = instance->Child("DirectSound");
         const ModelKey* mixer = directSound ? directSound->Child("Mixer Defaults") : nullptr;
         const ModelKey* presence = directSound ? directSound->Child("Device Presence") : nullptr;
@@ -511,13 +517,16 @@ ScanResult CheckedScan(MemoryRegistry& reg, const Expected& expected, const char
     Check(reg.KeyCount() == keys, "the scan changed the number of keys", when);
     Check(reg.ValueCount() == values, "the scan changed the number of values", when);
     CheckAllClosed(reg, when);
+    const std::string mixer = result.device ? std::string(result.device->mixerKeyPath.view()) : "";
+    const std::string presence =
+        result.device ? std::string(result.device->presenceKeyPath.view()) : "";
     Check(result.device.has_value() == expected.found, "the scan chose a device or not wrongly",
-          std::string(when) + ": found " + (result.device ? result.device->mixerKeyPath : "nothing"));
+          std::string(when) + ": found " + (result.device ? mixer : "nothing"));
     if (expected.found) {
-        Check(result.device->mixerKeyPath == expected.mixerPath, "wrong mixer key",
-              result.device->mixerKeyPath + " instead of " + expected.mixerPath);
-        Check(result.device->presenceKeyPath == expected.presencePath, "wrong presence key",
-              result.device->presenceKeyPath + " instead of " + expected.presencePath);
+        Check(mixer == expected.mixerPath, "wrong mixer key",
+              mixer + " instead of " + expected.mixerPath);
+        Check(presence == expected.presencePath, "wrong presence key",
+              presence + " instead of " + expected.presencePath);
     }
     Check(result.level == expected.level, "wrong level",
           std::string(when) + ": " + LevelName(result.level) + " instead of " +

@@ -24,7 +24,6 @@ inline constexpr std::uint32_t kIconRightButtonDown = 0x204;  // WM_RBUTTONDOWN
 // What the handlers ask of the window.
 class FormWindow {
 public:
-    virtual ~FormWindow() = default;
     virtual int SliderValue() const = 0;
     // Moves the thumb; never raises the slider's Scroll event.
     virtual void SetSliderValue(int position) = 0;
@@ -49,6 +48,10 @@ public:
     virtual bool NotifyIcon(TrayMessage message) = 0;
     // Destroys the window, which raises Form_Unload and ends the program.
     virtual void Unload() = 0;
+
+protected:
+    // Never deleted through this interface, so no destructor of it lands in a vtable.
+    ~FormWindow() = default;
 };
 
 class Form1 {

@@ -23,6 +23,8 @@ protected:
     void SetUp() override {
         SeedLevel(reg_, "OTHER", "0", AccelerationLevel::Basic);
         device_ = SeedLevel(reg_, "VEN_8086&DEV_2415", "3&13C0B0C5&0&FD", AccelerationLevel::Full);
+        mixer_ = device_.mixerKeyPath.view();
+        presence_ = device_.presenceKeyPath.view();
         keysBefore_ = reg_.KeyCount();
         reg_.ClearCalls();
     }
@@ -30,21 +32,22 @@ protected:
         EXPECT_TRUE(EveryOpenedKeyClosed(reg_));
         EXPECT_EQ(reg_.KeyCount(), keysBefore_);  // writing never creates keys
         // The device not being controlled is never touched.
-        EXPECT_EQ(reg_.GetDword(KeysOf("OTHER", "0").mixerKeyPath, "Acceleration"), 15u);
-        EXPECT_EQ(reg_.GetDword(KeysOf("OTHER", "0").presenceKeyPath, "VxD"), 1u);
+        EXPECT_EQ(reg_.GetDword(KeysOf("OTHER", "0").mixerKeyPath.view(), "Acceleration"), 15u);
+        EXPECT_EQ(reg_.GetDword(KeysOf("OTHER", "0").presenceKeyPath.view(), "VxD"), 1u);
     }
 
     // Nothing stored, and every key opened for writing closed again.
     void ExpectNothingWritten() const {
         for (const auto& call : reg_.Calls())
             EXPECT_FALSE(call.op == Op::Set && call.result == kErrorSuccess) << Describe(call);
-        EXPECT_EQ(reg_.GetDword(device_.mixerKeyPath, "Acceleration"), 0u);
-        EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "VxD"), 1u);
-        EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "WDM"), 1u);
+        EXPECT_EQ(reg_.GetDword(mixer_, "Acceleration"), 0u);
+        EXPECT_EQ(reg_.GetDword(presence_, "VxD"), 1u);
+        EXPECT_EQ(reg_.GetDword(presence_, "WDM"), 1u);
     }
 
     MemoryRegistry reg_;
     DeviceKeys device_;
+    std::string mixer_, presence_;  // device_'s paths
     std::size_t keysBefore_ = 0;
 };
 
@@ -53,8 +56,8 @@ class ApplyPositionTest : public ApplyLevelTest, public ::testing::WithParamInte
 TEST_P(ApplyPositionTest, OpensWritesAndClosesInOrder) {
     const int position = GetParam();
     const LevelValues v = *ValuesForPosition(position);
-    const std::string& m = device_.mixerKeyPath;
-    const std::string& p = device_.presenceKeyPath;
+    const std::string& m = mixer_;
+    const std::string& p = presence_;
     EXPECT_TRUE(ApplyLevel(reg_, device_, position));
     // Both keys are open before the first value is written.
     EXPECT_EQ(Describe(reg_.Calls()),
@@ -93,12 +96,12 @@ TEST_F(ApplyLevelTest, NothingIsOpenedWithoutADeviceOrForAPositionOffTheSlider) 
 
 TEST_F(ApplyLevelTest, AKeyThatIsMissingOrRefusesWritesMeansNothingIsWritten) {
     const auto standard = PositionOf(AccelerationLevel::Standard);
-    const DeviceKeys noPresence{device_.mixerKeyPath, device_.presenceKeyPath + " (missing)"};
-    const DeviceKeys noMixer{device_.mixerKeyPath + " (missing)", device_.presenceKeyPath};
+    const DeviceKeys noPresence = testing::MakeKeys(mixer_, presence_ + " (missing)");
+    const DeviceKeys noMixer = testing::MakeKeys(mixer_ + " (missing)", presence_);
     EXPECT_FALSE(ApplyLevel(reg_, noPresence, standard));
     EXPECT_FALSE(ApplyLevel(reg_, noMixer, standard));
     ExpectNothingWritten();
-    for (const std::string& readOnly : {device_.presenceKeyPath, device_.mixerKeyPath}) {
+    for (const std::string& readOnly : {presence_, mixer_}) {
         SCOPED_TRACE(readOnly);
         reg_.DenyFullAccess(readOnly);
         EXPECT_FALSE(ApplyLevel(reg_, device_, standard));
@@ -108,14 +111,12 @@ TEST_F(ApplyLevelTest, AKeyThatIsMissingOrRefusesWritesMeansNothingIsWritten) {
 }
 
 TEST_F(ApplyLevelTest, WritesStopAtTheFirstOneRefused) {
-    reg_.FailWrites(device_.mixerKeyPath, kErrorAccessDenied);
+    reg_.FailWrites(mixer_, kErrorAccessDenied);
     EXPECT_FALSE(ApplyLevel(reg_, device_, PositionOf(AccelerationLevel::Off)));
     EXPECT_EQ(Describe(reg_.Calls()),
-              (std::vector<std::string>{"Open " + device_.mixerKeyPath,
-                                        "Open " + device_.presenceKeyPath,
-                                        "Set " + device_.mixerKeyPath + " Acceleration !5",
-                                        "Close " + device_.presenceKeyPath,
-                                        "Close " + device_.mixerKeyPath}));
+              (std::vector<std::string>{"Open " + mixer_, "Open " + presence_,
+                                        "Set " + mixer_ + " Acceleration !5",
+                                        "Close " + presence_, "Close " + mixer_}));
     ExpectNothingWritten();
 }
 
@@ -134,7 +135,7 @@ TEST_F(ApplyLevelTest, AppliesToTheDeviceTheScanChose) {
     ASSERT_EQ(scanned.device, device_);
     EXPECT_TRUE(ApplyLevel(reg_, scanned.device, PositionOf(AccelerationLevel::Off)));
     EXPECT_EQ(ScanForDevice(reg_).level, AccelerationLevel::Off);
-    EXPECT_EQ(reg_.GetDword(device_.presenceKeyPath, "WDM"), 0u);
+    EXPECT_EQ(reg_.GetDword(presence_, "WDM"), 0u);
 }
 
 }  // namespace

@@ -3,18 +3,56 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "bounded_text.h"
 #include "levels.h"
 #include "memory_registry.h"
+#include "registry_ops.h"
 #include "startup_scan.h"
 
+namespace quillaro {
+
+// Failed expectations print the text itself.
+template <std::size_t N>
+void PrintTo(const BoundedText<N>& text, std::ostream* out) {
+    *out << '"' << text.view() << '"' << " (" << text.size() << " characters)";
+}
+
+}  // namespace quillaro
+
 namespace quillaro::testing {
+
+inline std::string Text(const KeyPath& path) { return std::string(path.view()); }
+
+// A key path of a test's own making; one that does not fit is the test's own mistake.
+inline KeyPath PathOf(std::string_view text) {
+    KeyPath path;
+    if (!path.Assign(text)) throw std::length_error("a test path longer than a KeyPath");
+    return path;
+}
+
+inline DeviceKeys MakeKeys(std::string_view mixer, std::string_view presence) {
+    return {PathOf(mixer), PathOf(presence)};
+}
+
+// Every subkey name of the key at path in enumeration order; "" for one that cannot be had.
+inline std::vector<std::string> SubkeyNames(RegistryApi& api, const std::string& path) {
+    SubkeyList subkeys(api, path);
+    std::vector<std::string> names;
+    KeyName name;
+    for (std::uint32_t i = 0; i < subkeys.count(); ++i)
+        names.emplace_back(subkeys.Read(i, name) ? name.view() : std::string_view());
+    return names;
+}
 
 inline std::vector<std::byte> Bytes(std::initializer_list<int> values) {
     std::vector<std::byte> bytes;
@@ -32,7 +70,7 @@ inline std::string InstanceKey(std::string_view device, std::string_view instanc
 
 inline DeviceKeys KeysOf(std::string_view device, std::string_view instance) {
     const std::string base = InstanceKey(device, instance) + "\\DirectSound\\";
-    return {base + "Mixer Defaults", base + "Device Presence"};
+    return MakeKeys(base + "Mixer Defaults", base + "Device Presence");
 }
 
 // Creates both DirectSound keys of a device instance and stores the given numbers as DWORDs;
@@ -42,11 +80,13 @@ inline DeviceKeys SeedDevice(MemoryRegistry& reg, std::string_view device,
                              std::optional<std::uint32_t> vxd = std::nullopt,
                              std::optional<std::uint32_t> wdm = std::nullopt) {
     const DeviceKeys keys = KeysOf(device, instance);
-    reg.CreateKey(keys.mixerKeyPath);
-    reg.CreateKey(keys.presenceKeyPath);
-    if (acceleration) reg.SetDword(keys.mixerKeyPath, kAccelerationValue, *acceleration);
-    if (vxd) reg.SetDword(keys.presenceKeyPath, kVxdValue, *vxd);
-    if (wdm) reg.SetDword(keys.presenceKeyPath, kWdmValue, *wdm);
+    const std::string_view mixer = keys.mixerKeyPath.view();
+    const std::string_view presence = keys.presenceKeyPath.view();
+    reg.CreateKey(mixer);
+    reg.CreateKey(presence);
+    if (acceleration) reg.SetDword(mixer, kAccelerationValue, *acceleration);
+    if (vxd) reg.SetDword(presence, kVxdValue, *vxd);
+    if (wdm) reg.SetDword(presence, kWdmValue, *wdm);
     return keys;
 }
 
@@ -95,7 +135,8 @@ inline ::testing::AssertionResult EveryOpenedKeyClosed(const MemoryRegistry& reg
 
 // Passes every call on to a MemoryRegistry, recording how keys were opened. It can report a
 // longest subkey name shorter than the real one (as a registry counting characters of a
-// double-byte code page does), and can refuse writes of one value name.
+// double-byte code page does), can leave as much of a name as fits in a buffer too short for
+// it (a short buffer's contents are not defined), and can refuse writes of one value name.
 class ForwardingRegistry final : public RegistryApi {
 public:
     explicit ForwardingRegistry(MemoryRegistry& inner) : inner_(inner) {}
@@ -108,6 +149,7 @@ public:
     };
     std::vector<OpenArgs> opens;
     std::optional<std::uint32_t> reportedLongest;
+    bool fillsShortBuffers = false;
     std::string refusedValue;
 
     std::int32_t OpenKeyEx(KeyHandle root, const char* subKey, std::uint32_t options,
@@ -123,7 +165,16 @@ public:
     }
     std::int32_t EnumKeyEx(KeyHandle key, std::uint32_t index, char* name,
                            std::uint32_t* nameLength) override {
-        return inner_.EnumKeyEx(key, index, name, nameLength);
+        const std::uint32_t room = *nameLength;
+        const std::int32_t result = inner_.EnumKeyEx(key, index, name, nameLength);
+        if (result == kErrorMoreData && fillsShortBuffers && room > 0) {
+            // The in-memory registry logs the name it could not give.
+            const std::string& whole = inner_.Calls().back().valueName;
+            const std::size_t cut = std::min<std::size_t>(room - 1, whole.size());
+            whole.copy(name, cut);
+            name[cut] = '\0';
+        }
+        return result;
     }
     std::int32_t QueryValueEx(KeyHandle key, const char* valueName, std::uint32_t* type,
                               std::byte* data, std::uint32_t* dataSize) override {

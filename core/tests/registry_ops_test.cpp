@@ -67,12 +67,12 @@ TEST_F(RegistryOpsTest, MachineKeyThatDoesNotOpenHasNoHandleAndClosesNothing) {
               (std::vector<std::string>{"Open SOFTWARE\\Nowhere !2", "Open " + key_ + " !5"}));
 }
 
-// --- ListSubkeyNames ----------------------------------------------------------------------
+// --- SubkeyList ---------------------------------------------------------------------------
 
 TEST_F(RegistryOpsTest, NamesComeInWineOrderWithTheirStoredCase) {
     // Lower-case folding puts '_' (0x5F) before letters; a prefix comes before longer names.
     for (const char* name : {"zeta", "a_x", "AB", "a", "abc", "B"}) reg_.CreateKey(key_ + "\\" + name);
-    EXPECT_EQ(ListSubkeyNames(reg_, key_),
+    EXPECT_EQ(testing::SubkeyNames(reg_, key_),
               (std::vector<std::string>{"a", "a_x", "AB", "abc", "B", "zeta"}));
 }
 
@@ -80,7 +80,7 @@ TEST_F(RegistryOpsTest, NamesAreExactEvenBeside255CharacterNames) {
     const std::string longA(255, 'A');
     const std::string longB = std::string(254, 'B') + "z";
     for (const std::string& name : {longB, std::string("x"), longA}) reg_.CreateKey(key_ + "\\" + name);
-    const auto names = ListSubkeyNames(reg_, key_);
+    const auto names = testing::SubkeyNames(reg_, key_);
     ASSERT_EQ(names, (std::vector<std::string>{longA, longB, "x"}));
     EXPECT_EQ(names[2].size(), 1u);  // no terminator or padding carried along
     EXPECT_EQ(EnumCallsAt(key_), 3u);
@@ -92,19 +92,19 @@ TEST_F(RegistryOpsTest, KeysWithoutNamesToListGiveNoNames) {
     reg_.FailQueryInfo(key_ + "\\Failing", kErrorAccessDenied);
     reg_.CreateKey(key_ + "\\Denied\\Child");
     reg_.DenyAllAccess(key_ + "\\Denied");
-    EXPECT_TRUE(ListSubkeyNames(reg_, key_ + "\\Empty").empty());
-    EXPECT_TRUE(ListSubkeyNames(reg_, key_ + "\\Missing").empty());
-    EXPECT_TRUE(ListSubkeyNames(reg_, key_ + "\\Failing").empty());
-    EXPECT_TRUE(ListSubkeyNames(reg_, key_ + "\\Denied").empty());
+    EXPECT_TRUE(testing::SubkeyNames(reg_, key_ + "\\Empty").empty());
+    EXPECT_TRUE(testing::SubkeyNames(reg_, key_ + "\\Missing").empty());
+    EXPECT_TRUE(testing::SubkeyNames(reg_, key_ + "\\Failing").empty());
+    EXPECT_TRUE(testing::SubkeyNames(reg_, key_ + "\\Denied").empty());
     EXPECT_EQ(testing::CountCalls(reg_, Op::Enum), 0u);
 }
 
 TEST_F(RegistryOpsTest, FailedEnumerationLeavesOnlyThatNameEmpty) {
     for (const char* name : {"one", "three", "two"}) reg_.CreateKey(key_ + "\\" + name);
     reg_.FailEnumIndex(key_, 1, kErrorAccessDenied);
-    EXPECT_EQ(ListSubkeyNames(reg_, key_), (std::vector<std::string>{"one", "", "two"}));
+    EXPECT_EQ(testing::SubkeyNames(reg_, key_), (std::vector<std::string>{"one", "", "two"}));
     reg_.FailEnumIndex(key_, 0, kErrorNoMoreItems);
-    EXPECT_EQ(ListSubkeyNames(reg_, key_), (std::vector<std::string>{"", "", "two"}));
+    EXPECT_EQ(testing::SubkeyNames(reg_, key_), (std::vector<std::string>{"", "", "two"}));
 }
 
 TEST_F(RegistryOpsTest, TooShortFirstBufferIsRetriedLarger) {
@@ -112,7 +112,7 @@ TEST_F(RegistryOpsTest, TooShortFirstBufferIsRetriedLarger) {
     for (const std::string& name : {std::string("ab"), longName}) reg_.CreateKey(key_ + "\\" + name);
     ForwardingRegistry underReporting(reg_);
     underReporting.reportedLongest = 1;
-    EXPECT_EQ(ListSubkeyNames(underReporting, key_),
+    EXPECT_EQ(testing::SubkeyNames(underReporting, key_),
               (std::vector<std::string>{"ab", longName}));
     EXPECT_EQ(Describe(reg_.Calls()),
               (std::vector<std::string>{"Open " + key_, "QueryInfo " + key_,
@@ -125,8 +125,38 @@ TEST_F(RegistryOpsTest, MoreDataIsRetriedOnlyOnce) {
     reg_.CreateKey(key_ + "\\a");
     reg_.CreateKey(key_ + "\\b");
     reg_.FailEnumIndex(key_, 0, kErrorMoreData);
-    EXPECT_EQ(ListSubkeyNames(reg_, key_), (std::vector<std::string>{"", "b"}));
+    EXPECT_EQ(testing::SubkeyNames(reg_, key_), (std::vector<std::string>{"", "b"}));
     EXPECT_EQ(EnumCallsAt(key_), 3u);
+}
+
+// A name of 255 double-byte characters, as RegEnumKeyExA gives it in such a code page: 510
+// bytes, the largest name there can be.
+std::string DoubleByteName(std::size_t characters) {
+    std::string name;
+    for (std::size_t i = 0; i < characters; ++i) name += "\x82\xA0";
+    return name;
+}
+
+TEST_F(RegistryOpsTest, NamesUpToTheLargestAnsiSizeAreReadWholeAndLongerOnesNotAtAll) {
+    const std::string longest(255, 'a');
+    const std::string largest = DoubleByteName(255);
+    const std::string tooLarge = largest + "\x82";
+    for (const std::string& name : {tooLarge, largest, longest}) reg_.CreateKey(key_ + "\\" + name);
+    // The registry counts 255 characters; the buffer must hold 510 bytes.
+    ForwardingRegistry registry(reg_);
+    registry.reportedLongest = 255;
+    registry.fillsShortBuffers = true;
+    const auto names = testing::SubkeyNames(registry, key_);
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], longest);
+    EXPECT_EQ(names[1], largest);
+    EXPECT_EQ(names[2], "") << "a name one byte too large is not read at all, never cut short";
+    // A first try with the registry's count, and one more with room for the largest name.
+    EXPECT_EQ(Describe(reg_.Calls()),
+              (std::vector<std::string>{"Open " + key_, "QueryInfo " + key_, "Enum " + key_,
+                                        "Enum " + key_ + " !234", "Enum " + key_,
+                                        "Enum " + key_ + " !234", "Enum " + key_ + " !234",
+                                        "Close " + key_}));
 }
 
 // --- ReadLevelCode ------------------------------------------------------------------------

@@ -19,6 +19,7 @@ using testing::MemoryRegistry;
 using testing::Op;
 using testing::SeedDevice;
 using testing::SeedLevel;
+using testing::Text;
 
 class StartupScanTest : public ::testing::Test {
 protected:
@@ -74,7 +75,6 @@ TEST_P(StoredLevelTest, ShowsTheLevelTheValuesName) {
     const ScanResult result = Scan();
     EXPECT_EQ(result.device, keys);
     EXPECT_EQ(result.level, c.expected);
-    EXPECT_EQ(ReadDeviceLevel(reg_, keys), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -91,17 +91,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(StartupScanTest, VxDOfTheWrongShapeOrBehindARefusingKeyMeansOff) {
     const DeviceKeys a = SeedDevice(reg_, "A", "0", 15);
-    reg_.SetValue(a.presenceKeyPath, "VxD", kRegDword, Bytes({1, 0}));
+    reg_.SetValue(a.presenceKeyPath.view(), "VxD", kRegDword, Bytes({1, 0}));
     EXPECT_EQ(Scan().level, AccelerationLevel::Off);
-    reg_.SetValue(a.presenceKeyPath, "VxD", kRegBinary, Bytes({1, 0, 0, 0}));
+    reg_.SetValue(a.presenceKeyPath.view(), "VxD", kRegBinary, Bytes({1, 0, 0, 0}));
     EXPECT_EQ(Scan().level, AccelerationLevel::Basic);
-    reg_.DenyAllAccess(a.presenceKeyPath);
+    reg_.DenyAllAccess(a.presenceKeyPath.view());
     EXPECT_EQ(Scan().level, AccelerationLevel::Off);
 }
 
 TEST_F(StartupScanTest, KeysThatMayBeReadButNotWrittenShowTheirLevelAndAreNotWritable) {
     const DeviceKeys a = SeedLevel(reg_, "A", "0", AccelerationLevel::Basic);
-    for (const std::string& readOnly : {pci_, a.presenceKeyPath, a.mixerKeyPath}) {
+    for (const std::string& readOnly : {pci_, Text(a.presenceKeyPath), Text(a.mixerKeyPath)}) {
         SCOPED_TRACE(readOnly);
         reg_.DenyFullAccess(readOnly);
         const ScanResult result = Scan();
@@ -112,7 +112,7 @@ TEST_F(StartupScanTest, KeysThatMayBeReadButNotWrittenShowTheirLevelAndAreNotWri
     }
     // A device without a "Device Presence" key cannot take a whole level either.
     const DeviceKeys b = SeedDevice(reg_, "B", "0", 8);
-    reg_.DeleteKey(b.presenceKeyPath);
+    reg_.DeleteKey(b.presenceKeyPath.view());
     const ScanResult result = Scan();
     EXPECT_EQ(result.device, b);
     EXPECT_EQ(result.level, AccelerationLevel::Standard);
@@ -125,7 +125,7 @@ TEST_F(StartupScanTest, TheLastUsableDeviceInEnumerationOrderWins) {
     SeedLevel(reg_, "ven_3", "0", AccelerationLevel::Off);
     SeedLevel(reg_, "VEN_2", "0", AccelerationLevel::Basic);
     SeedDevice(reg_, "ven_1", "0", 8);
-    reg_.SetDword(KeysOf("VEN_4", "0").mixerKeyPath, "Acceleration", 3840);
+    reg_.SetDword(KeysOf("VEN_4", "0").mixerKeyPath.view(), "Acceleration", 3840);
     const ScanResult result = Scan();
     EXPECT_EQ(result.device, KeysOf("ven_3", "0"));
     EXPECT_EQ(result.level, AccelerationLevel::Off);
@@ -163,11 +163,11 @@ TEST_F(StartupScanTest, NothingFoundWhenThePciKeyRefusesReading) {
 TEST_F(StartupScanTest, NothingFoundWhenNoDeviceHoldsAUsableAcceleration) {
     SeedDevice(reg_, "Missing", "0", std::nullopt, 1, 1);
     SeedDevice(reg_, "Unknown", "0", 7, 1, 1);
-    reg_.SetValue(KeysOf("Qword", "0").mixerKeyPath, "Acceleration", 11, Bytes({15, 0, 0, 0, 0, 0, 0, 0}));
-    reg_.SetValue(KeysOf("Short", "0").mixerKeyPath, "Acceleration", kRegDword, Bytes({15, 0}));
-    reg_.SetValue(KeysOf("Text", "0").mixerKeyPath, "Acceleration", 1, Bytes({'1', '5', 0, 0}));
-    reg_.SetDword(KeysOf("Shifted", "0").mixerKeyPath, "Acceleration", 3840);
-    reg_.SetDword(KeysOf("HighByte", "0").mixerKeyPath, "Acceleration", 0x01000000);
+    reg_.SetValue(KeysOf("Qword", "0").mixerKeyPath.view(), "Acceleration", 11, Bytes({15, 0, 0, 0, 0, 0, 0, 0}));
+    reg_.SetValue(KeysOf("Short", "0").mixerKeyPath.view(), "Acceleration", kRegDword, Bytes({15, 0}));
+    reg_.SetValue(KeysOf("Text", "0").mixerKeyPath.view(), "Acceleration", 1, Bytes({'1', '5', 0, 0}));
+    reg_.SetDword(KeysOf("Shifted", "0").mixerKeyPath.view(), "Acceleration", 3840);
+    reg_.SetDword(KeysOf("HighByte", "0").mixerKeyPath.view(), "Acceleration", 0x01000000);
     reg_.CreateKey(pci_ + "\\NoInstances");
     reg_.CreateKey(pci_ + "\\NoDirectSound\\0");
     ExpectNothingFound();
@@ -177,7 +177,7 @@ TEST_F(StartupScanTest, DevicesThatCannotBeReadAreSkipped) {
     SeedLevel(reg_, "A_GOOD", "0", AccelerationLevel::Standard);
     reg_.CreateKey(pci_ + "\\B_NOINSTANCES");
     SeedLevel(reg_, "C_DENIEDMIXER", "0", AccelerationLevel::Full);
-    reg_.DenyAllAccess(KeysOf("C_DENIEDMIXER", "0").mixerKeyPath);
+    reg_.DenyAllAccess(KeysOf("C_DENIEDMIXER", "0").mixerKeyPath.view());
     SeedLevel(reg_, "D_DENIEDDEVICE", "0", AccelerationLevel::Full);
     reg_.DenyAllAccess(pci_ + "\\D_DENIEDDEVICE");
     SeedLevel(reg_, "E_ENUMFAILS", "0", AccelerationLevel::Full);
@@ -215,7 +215,7 @@ TEST_F(StartupScanTest, OnlyTheFirstEnumeratedInstanceCounts) {
     EXPECT_EQ(instanceEnumerations, 1u);
 
     // A first instance without a usable value is not made up for by the second.
-    reg_.SetDword(KeysOf("DEV", "a_1").mixerKeyPath, "Acceleration", 2);
+    reg_.SetDword(KeysOf("DEV", "a_1").mixerKeyPath.view(), "Acceleration", 2);
     ExpectNothingFound();
 }
 
@@ -228,6 +228,56 @@ TEST_F(StartupScanTest, HandlesNamesOf255Characters) {
     const ScanResult result = Scan();
     EXPECT_EQ(result.device, KeysOf(device, instance));
     EXPECT_EQ(result.level, AccelerationLevel::Basic);
+}
+
+// 255 double-byte characters: 510 bytes, the largest name RegEnumKeyExA can give.
+std::string LargestName(char last = '\xA0') {
+    std::string name;
+    for (int i = 0; i < 255; ++i) name += "\x82\xA0";
+    name.back() = last;
+    return name;
+}
+
+TEST_F(StartupScanTest, TheLongestPathsAreBuiltWholeAndANameTooLargeSkipsItsDevice) {
+    const std::string device = LargestName();
+    const std::string instance = LargestName();
+    SeedLevel(reg_, device, instance, AccelerationLevel::Basic);
+    testing::ForwardingRegistry registry(reg_);
+    registry.reportedLongest = 255;  // characters, as the registry counts them
+    registry.fillsShortBuffers = true;
+    ScanResult result = ScanForDevice(registry);
+    const std::string base = pci_ + "\\" + device + "\\" + instance + "\\DirectSound\\";
+    ASSERT_TRUE(result.device.has_value());
+    EXPECT_EQ(result.device->mixerKeyPath, base + "Mixer Defaults");
+    EXPECT_EQ(result.device->presenceKeyPath, base + "Device Presence");
+    EXPECT_EQ(result.level, AccelerationLevel::Basic);
+    EXPECT_TRUE(result.writable);
+    ASSERT_EQ((base + "Device Presence").size(), KeyPath::kCapacity) << "the test is at the limit";
+
+    // Enumerated after it: a device whose name is a byte too large, and one whose first
+    // instance's is, each with a level. Both are skipped: cut to fit, the first would be read as
+    // the device before it, the second as an instance that is not there.
+    const auto seedFull = [&](const std::string& instanceKey) {
+        reg_.SetDword(instanceKey + "\\DirectSound\\Mixer Defaults", kAccelerationValue, 0);
+        reg_.SetDword(instanceKey + "\\DirectSound\\Device Presence", kVxdValue, 1);
+        reg_.SetDword(instanceKey + "\\DirectSound\\Device Presence", kWdmValue, 1);
+    };
+    const std::string longerDevice = device + "\x82";
+    const std::string thirdDevice = LargestName('\xA1');
+    seedFull(testing::InstanceKey(longerDevice, "0"));
+    seedFull(testing::InstanceKey(thirdDevice, instance + "\x82"));
+    SeedLevel(reg_, thirdDevice, "\xFF", AccelerationLevel::Full);  // its second instance
+    registry.opens.clear();
+    result = ScanForDevice(registry);
+    EXPECT_EQ(result.device, KeysOf(device, instance));
+    EXPECT_EQ(result.level, AccelerationLevel::Basic);
+    std::size_t devicesOpened = 0, belowThird = 0;
+    for (const auto& open : registry.opens) {
+        devicesOpened += open.subKey == testing::DeviceKey(device);
+        belowThird += open.subKey.rfind(testing::DeviceKey(thirdDevice) + "\\", 0) == 0;
+    }
+    EXPECT_EQ(devicesOpened, 1u) << "the name too large was read as the one it starts with";
+    EXPECT_EQ(belowThird, 0u) << "an instance whose name cannot be read was looked into";
 }
 
 TEST_F(StartupScanTest, ScansTwoHundredDevices) {

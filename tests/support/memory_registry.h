@@ -45,7 +45,7 @@ struct Call {
 class MemoryRegistry final : public RegistryApi {
 public:
     MemoryRegistry();
-    ~MemoryRegistry() override;
+    ~MemoryRegistry();
 
     // Test setup, all relative to HKEY_LOCAL_MACHINE. Missing parent keys are created.
     void CreateKey(std::string_view path);
