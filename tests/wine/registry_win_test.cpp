@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "apply_level.h"
@@ -24,11 +25,21 @@ using testing::SeededRegistry;
 
 const std::string kPci(kPciEnumPath);
 
+// The key's subkey names in enumeration order; "" for one that cannot be read.
+std::vector<std::string> SubkeyNames(RegistryApi& api, const std::string& path) {
+    SubkeyList subkeys(api, path);
+    std::vector<std::string> names;
+    KeyName name;
+    for (std::uint32_t i = 0; i < subkeys.count(); ++i)
+        names.emplace_back(subkeys.Read(i, name) ? name.view() : std::string_view());
+    return names;
+}
+
 class Win32RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // The scan sees every device under the PCI key: start from an empty one.
-        ASSERT_TRUE(ListSubkeyNames(api, kPci).empty())
+        ASSERT_TRUE(SubkeyNames(api, kPci).empty())
             << "the test prefix already has PCI devices";
     }
     Win32Registry api;
@@ -40,7 +51,7 @@ TEST_F(Win32RegistryTest, ListsThreeSubkeysOfDifferentLengthsExactly) {
     for (const char* name : {"4&2f6e3d1c&0&0008", "B", "instance_with_a_much_longer_name_00"})
         ASSERT_TRUE(SeededRegistry::CreateKey(device + "\\" + name));
 
-    const std::vector<std::string> names = ListSubkeyNames(api, device);
+    const std::vector<std::string> names = SubkeyNames(api, device);
     EXPECT_EQ(names, (std::vector<std::string>{"4&2f6e3d1c&0&0008", "B",
                                                "instance_with_a_much_longer_name_00"}));
 }
@@ -51,7 +62,7 @@ TEST_F(Win32RegistryTest, EnumeratesInTheOrderTheInMemoryRegistryAssumes) {
     for (const std::string& name : created) ASSERT_TRUE(SeededRegistry::CreateKey(device + "\\" + name));
 
     std::sort(created.begin(), created.end(), testing::RegistryNameLess{});
-    EXPECT_EQ(ListSubkeyNames(api, device), created);
+    EXPECT_EQ(SubkeyNames(api, device), created);
 }
 
 TEST_F(Win32RegistryTest, ShortNameBufferGivesMoreData) {
@@ -66,7 +77,7 @@ TEST_F(Win32RegistryTest, ShortNameBufferGivesMoreData) {
 }
 
 TEST_F(Win32RegistryTest, MissingKeyListsNothing) {
-    EXPECT_TRUE(ListSubkeyNames(api, kPci + "\\NO_SUCH_DEVICE").empty());
+    EXPECT_TRUE(SubkeyNames(api, kPci + "\\NO_SUCH_DEVICE").empty());
 }
 
 TEST_F(Win32RegistryTest, ReadsLevelCodes) {
@@ -109,8 +120,8 @@ TEST_F(Win32RegistryTest, ScanPicksTheLastUsableDeviceAndApplyWritesIt) {
 
     const ScanResult scan = ScanForDevice(api);
     ASSERT_TRUE(scan.device.has_value());
-    EXPECT_EQ(scan.device->mixerKeyPath, SeededRegistry::MixerPath(second));
-    EXPECT_EQ(scan.device->presenceKeyPath, SeededRegistry::PresencePath(second));
+    EXPECT_EQ(scan.device->mixerKeyPath.view(), SeededRegistry::MixerPath(second));
+    EXPECT_EQ(scan.device->presenceKeyPath.view(), SeededRegistry::PresencePath(second));
     EXPECT_EQ(scan.level, AccelerationLevel::Standard);
 
     for (int position : {0, 1, 3, 2}) {
@@ -126,11 +137,13 @@ TEST_F(Win32RegistryTest, ScanPicksTheLastUsableDeviceAndApplyWritesIt) {
 
 TEST_F(Win32RegistryTest, ApplyWithoutPresenceKeyWritesNothing) {
     const std::string instance = seeded.AddDevice("VEN_HALF", "0", {8, std::nullopt, std::nullopt});
-    const DeviceKeys device{SeededRegistry::MixerPath(instance),
-                            instance + "\\DirectSound\\Missing Presence"};
+    const std::string mixer = SeededRegistry::MixerPath(instance);
+    const std::string presence = instance + "\\DirectSound\\Missing Presence";
+    DeviceKeys device;
+    ASSERT_TRUE(device.mixerKeyPath.Assign(mixer) && device.presenceKeyPath.Assign(presence));
     EXPECT_FALSE(ApplyLevel(api, device, 3));
-    EXPECT_EQ(SeededRegistry::GetDword(device.mixerKeyPath, "Acceleration"), 8u);
-    EXPECT_FALSE(SeededRegistry::KeyExists(device.presenceKeyPath));
+    EXPECT_EQ(SeededRegistry::GetDword(mixer, "Acceleration"), 8u);
+    EXPECT_FALSE(SeededRegistry::KeyExists(presence));
 }
 
 TEST_F(Win32RegistryTest, KeysWhosePermissionsAllowReadingOnlyShowTheLevelAndTakeNoWrites) {
