@@ -20,7 +20,7 @@ namespace quillaro {
 class RegistryWatch {
 public:
     // The path of a watched key, at most this many characters.
-    static constexpr std::size_t kLongestPath = 1023;
+    static constexpr std::size_t kLongestPath = 255;
     using Path = BoundedText<kLongestPath>;
     // RegNotifyChangeKeyValue, or a stand-in for it in a test.
     using Register = LONG(WINAPI*)(HKEY key, BOOL subtree, DWORD filter, HANDLE event,

@@ -1,4 +1,5 @@
-// Entry point: creates the one window and runs its message loop until it is closed.
+// Entry point: creates the one window and runs its message loop until it is closed. The
+// program links no C runtime, so Windows starts it here.
 #include <windows.h>
 
 #include "form1_window.h"
@@ -9,7 +10,9 @@
 #include "win32_registry.h"
 #include "win32_registry_watch.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+namespace {
+
+int Run(HINSTANCE instance, int showCommand) {
     quillaro::win32::RestrictLibrarySearch();
 
     // A second start only brings back the instance that runs.
@@ -27,4 +30,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!form1.Create()) return 1;
     form1.ShowFirstTime(showCommand);
     return quillaro::win32::RunMessageLoop(watch, form1.form());
+}
+
+}  // namespace
+
+// The show command is the starter's when it gave one, as the C runtime would pass it to
+// WinMain; ExitProcess ends the process, which nothing else would.
+extern "C" [[noreturn]] void QuillaroStart() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    const int showCommand =
+        (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+    ExitProcess(static_cast<UINT>(Run(GetModuleHandleA(nullptr), showCommand)));
 }

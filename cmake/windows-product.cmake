@@ -1,0 +1,42 @@
+# How the product's sources are compiled for Windows: the rules every library and executable
+# made of them share, declared once.
+#
+# The oldest Windows each executable supports: Windows 2000 (NT 5.0) for the 32-bit file,
+# Windows XP x64 and Server 2003 x64 (NT 5.2, Internet Explorer 6) for the 64-bit one. The
+# sources are compiled against these versions of the headers, so they offer no constant,
+# structure or function that Windows lacks, and the header admits the same version. The test
+# programs keep the toolchain's newer headers for their own code.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(QUILLARO_OLDEST_WINDOWS 0x0500)
+  set(QUILLARO_OLDEST_IE 0x0500)
+else()
+  set(QUILLARO_OLDEST_WINDOWS 0x0502)
+  set(QUILLARO_OLDEST_IE 0x0600)
+endif()
+math(EXPR QUILLARO_OLDEST_WINDOWS_MAJOR "${QUILLARO_OLDEST_WINDOWS} >> 8")
+math(EXPR QUILLARO_OLDEST_WINDOWS_MINOR "${QUILLARO_OLDEST_WINDOWS} & 0xFF")
+
+# The executable links no C or C++ runtime: it starts at its own entry point and calls only
+# Windows. So the code needs nothing the runtime provides: no exceptions or their unwind tables,
+# no type information, no guarded statics, no stack protector; and no stack frame of a page or
+# more, whose probe is a runtime function. The 32-bit code runs on an original Pentium: the
+# compiler and the assembler (which pads alignment with the longest no-operation its target
+# knows) are both told so.
+if(MSVC)
+  set(QUILLARO_PRODUCT_OPTIONS /GR- /EHs-c- /GS- /Gs999999)
+else()
+  set(QUILLARO_PRODUCT_OPTIONS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+      -fno-unwind-tables -fno-threadsafe-statics -fno-stack-protector -ffunction-sections
+      -fdata-sections -Wframe-larger-than=4000)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND QUILLARO_PRODUCT_OPTIONS -march=i586 -mtune=generic -Wa,-march=i586)
+  endif()
+endif()
+
+# For every library and executable made of the product's sources.
+function(quillaro_product_code target)
+  target_compile_definitions(${target} PRIVATE WINVER=${QUILLARO_OLDEST_WINDOWS}
+                             _WIN32_WINNT=${QUILLARO_OLDEST_WINDOWS}
+                             _WIN32_IE=${QUILLARO_OLDEST_IE})
+  target_compile_options(${target} PRIVATE ${QUILLARO_PRODUCT_OPTIONS})
+endfunction()
