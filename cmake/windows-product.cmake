@@ -29,7 +29,10 @@ else()
       -fno-unwind-tables -fno-threadsafe-statics -fno-stack-protector -ffunction-sections
       -fdata-sections -Wframe-larger-than=4000)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    list(APPEND QUILLARO_PRODUCT_OPTIONS -march=i586 -mtune=generic -Wa,-march=i586)
+    # Another processor only for the build the release checks must reject.
+    set(QUILLARO_X86_PROCESSOR i586 CACHE STRING "The oldest processor the 32-bit code runs on")
+    list(APPEND QUILLARO_PRODUCT_OPTIONS -march=${QUILLARO_X86_PROCESSOR} -mtune=generic
+         -Wa,-march=${QUILLARO_X86_PROCESSOR})
   endif()
 endif()
 

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Checks one release file and prints what it imports. Exits non-zero, naming every fault, when
-#  - it imports a library that is not one Windows ships (system-dlls.txt);
+#  - it imports a library other than the four every Windows NT loads from its own folder
+#    (system-dlls.txt): no C or C++ runtime, nothing a planted file could stand in for;
+#  - the 32-bit file holds an instruction the original Pentium lacks (i586-instructions.txt),
+#    or either file a static constructor, which nothing runs without the runtime;
 #  - its header does not admit Windows 2000 (x86: NT 5.0) or XP x64 (x64: NT 5.2);
 #  - it imports a function that the oldest Windows it is meant for lacks
 #    (imports-newer-than-xp.txt; x86 also imports-newer-than-2000.txt);
@@ -44,8 +47,50 @@ dlls=$(awk '/DLL Name:/ { print $3 }' <<<"$headers")
 
 allowed=$(names_in system-dlls.txt | tr '[:upper:]' '[:lower:]')
 for dll in $dlls; do
-  grep -qxF "${dll,,}" <<<"$allowed" || fault "imports $dll, which Windows does not ship"
+  grep -qxF "${dll,,}" <<<"$allowed" ||
+    fault "imports $dll, not one of the libraries Windows loads from its own folder alone"
 done
+
+# The linker ends the code with the lists of static constructors and destructors, each a -1,
+# the entries and a 0; both must be empty, and they are data, not code to disassemble.
+pointer=4
+[ "$arch" = x64 ] && pointer=8
+read -r text_size text_start text_offset < <("$tools-objdump" -h "$exe" |
+  awk '$2 == ".text" { print $3, $4, $6 }')
+text_size=$((16#$text_size)) text_start=$((16#$text_start)) text_offset=$((16#$text_offset))
+empty_lists=$(printf 'ff%.0s' $(seq "$pointer"); printf '00%.0s' $(seq "$pointer"))
+empty_lists=$empty_lists$empty_lists
+lists=$((4 * pointer))
+tail_bytes=$(od -An -v -tx1 -j $((text_offset + text_size - lists)) -N "$lists" "$exe" | tr -d ' \n')
+code_end=$((text_start + text_size))
+if [ "$tail_bytes" = "$empty_lists" ]; then
+  code_end=$((code_end - lists))
+else
+  fault "its code has static constructors or destructors, which nothing would run"
+fi
+
+if [ "$arch" = x86 ]; then
+  # objdump's lines: "address:<tab>instruction operands"; prefixes come before the name.
+  bad=$("$tools-objdump" -d -M intel --no-show-raw-insn --stop-address=$code_end "$exe" |
+    awk -v list="$(sed 's/#.*//' "$here/i586-instructions.txt" | tr -s '[:space:]' ' ')" '
+      BEGIN { n = split(list, names, / +/); for (i = 1; i <= n; i++) if (names[i] != "") ok[names[i]] = 1
+              split("rep repz repnz repe repne lock data16 addr16 cs ds es fs gs ss", p, " ")
+              for (i in p) prefix[p[i]] = 1 }
+      /^ *[0-9a-f]+:\t/ {
+        address = $1; sub(/:$/, "", address)
+        line = $0; sub(/^ *[0-9a-f]+:\t/, "", line)
+        count = split(line, word, / +/); i = 1
+        while (i < count && (word[i] in prefix)) i++
+        name = word[i]; operands = ""
+        for (j = i + 1; j <= count; j++) operands = operands " " word[j]
+        if (!(name in ok) || (name == "nop" && operands != "") ||
+            operands ~ /(^|[^a-z])[xyz]?mm[0-9]/)
+          print "0x" address ": " line }')
+  if [ -n "$bad" ]; then
+    fault "holds $(wc -l <<<"$bad") instruction(s) the original Pentium lacks, the first:"
+    head -5 <<<"$bad" | sed 's/^/  /' >&2
+  fi
+fi
 
 field() { awk -v key="$1" '$1 == key { print $2 }' <<<"$headers"; }
 for kind in Subsystem OSystem; do

@@ -59,11 +59,32 @@ expect_fault "newer-than-2000/Quillaro-$version-x86.exe" "imports SetDllDirector
 build runtime-dlls x86 '#include <string>
 int main(int count, char**) { return static_cast<int>(std::to_string(count).size()); }' \
   "${oldest_x86[@]}"
-expect_fault "runtime-dlls/Quillaro-$version-x86.exe" "which Windows does not ship"
+expect_fault "runtime-dlls/Quillaro-$version-x86.exe" "imports libstdc++-6.dll, not one of the"
+
+# The C++ runtime linked in: it imports the C runtime, its code is built for the Pentium Pro,
+# and its start-up has constructors to run.
+build cxx-runtime x86 '#include <string>
+int main(int count, char**) { return static_cast<int>(std::to_string(count).size()); }' \
+  -static "${oldest_x86[@]}"
+expect_fault "cxx-runtime/Quillaro-$version-x86.exe" "imports msvcrt.dll, not one of the"
+expect_fault "cxx-runtime/Quillaro-$version-x86.exe" "instruction(s) the original Pentium lacks"
+
+# The program itself, compiled for the Pentium Pro.
+(cd "$root" && cmake --preset win32-i686 >/dev/null && cmake --build --preset win32-i686 >/dev/null)
+mkdir -p i686
+cp "$root/build/win32-i686/ui/win32/Quillaro.exe" "i686/Quillaro-$version-x86.exe"
+expect_fault "i686/Quillaro-$version-x86.exe" "instruction(s) the original Pentium lacks"
 
 # The linker's default header, which does not say Windows 2000.
 build default-header x86 'int main() { return 0; }' -static
 expect_fault "default-header/Quillaro-$version-x86.exe" "header's Subsystem version is"
+
+# A static constructor, which nothing would run without the runtime.
+build constructor x86 '#include <windows.h>
+static DWORD started = GetTickCount();
+extern "C" void start() { ExitProcess(started != 0); }' \
+  -nostdlib -Wl,-e,_start -lkernel32 "${oldest_x86[@]}"
+expect_fault "constructor/Quillaro-$version-x86.exe" "static constructors or destructors"
 
 # The real file under another version's name.
 mkdir -p renamed
