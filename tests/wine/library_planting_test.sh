@@ -19,8 +19,9 @@ cp "$program" "$bare_loader" "$folder/"
 # What the program loads itself (the common controls, the shell) and what the shell loads in
 # turn under Wine. Left out: kernel32, user32, gdi32 and advapi32, the program's imports, which
 # Windows loads from the system directory alone (Known DLLs); and what Wine's own libraries
-# load into every window program by the standard search (uxtheme, imm32, ole32 with combase
-# and rpcrt4, msimg32: see tests/wine/NOTES-wine.md).
+# load into every window program by the standard search: msvcrt (Wine's advapi32 imports it),
+# uxtheme, imm32, ole32 with combase and rpcrt4, msimg32 (see tests/wine/NOTES-wine.md). The
+# program has no C runtime of its own: the release check allows no other import.
 libraries=(comctl32 shell32 shlwapi shcore)
 # Wine 8 reads DLL overrides from the Unix environment of the wine64 command only; a Windows
 # parent's environment does not reach them, so each program is started from here.
