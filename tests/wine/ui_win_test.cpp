@@ -507,6 +507,10 @@ struct RefusedWait {
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
+    static void CALLBACK End(HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        PostQuitMessage(7);
+    }
 };
 
 // When the wait fails the loop goes on with window messages alone: it waits in GetMessage
@@ -518,10 +522,7 @@ TEST_F(Form1WindowTest, AFailedWaitFallsBackToWaitingForMessages) {
     RefusedWait::calls = 0;
     PostMessageA(hwnd(), WM_COMMAND, win32::MenuFull, 0);
     // Idle for a while, then the end.
-    const UINT_PTR timer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        PostQuitMessage(7);
-    });
+    const UINT_PTR timer = SetTimer(nullptr, 0, 300, RefusedWait::End);
     ASSERT_NE(timer, 0u);
     EXPECT_EQ(win32::RunMessageLoop(watch, window->form(), RefusedWait::Wait), 7);
     EXPECT_EQ(RefusedWait::calls, 1) << "the loop went round instead of waiting";
