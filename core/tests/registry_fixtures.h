@@ -18,6 +18,7 @@
 #include "memory_registry.h"
 #include "registry_ops.h"
 #include "startup_scan.h"
+#include "subkey_names.h"
 
 namespace quillaro {
 
@@ -42,16 +43,6 @@ inline KeyPath PathOf(std::string_view text) {
 
 inline DeviceKeys MakeKeys(std::string_view mixer, std::string_view presence) {
     return {PathOf(mixer), PathOf(presence)};
-}
-
-// Every subkey name of the key at path in enumeration order; "" for one that cannot be had.
-inline std::vector<std::string> SubkeyNames(RegistryApi& api, const std::string& path) {
-    SubkeyList subkeys(api, path);
-    std::vector<std::string> names;
-    KeyName name;
-    for (std::uint32_t i = 0; i < subkeys.count(); ++i)
-        names.emplace_back(subkeys.Read(i, name) ? name.view() : std::string_view());
-    return names;
 }
 
 inline std::vector<std::byte> Bytes(std::initializer_list<int> values) {

@@ -12,6 +12,7 @@
 #include "registry_ops.h"
 #include "seeded_registry.h"
 #include "startup_scan.h"
+#include "subkey_names.h"
 #include "win32_registry.h"
 #include "win32_registry_watch.h"
 #include "win_test_support.h"
@@ -22,18 +23,9 @@ namespace {
 using testing::DeviceValues;
 using testing::WaitUntil;
 using testing::SeededRegistry;
+using testing::SubkeyNames;
 
 const std::string kPci(kPciEnumPath);
-
-// The key's subkey names in enumeration order; "" for one that cannot be read.
-std::vector<std::string> SubkeyNames(RegistryApi& api, const std::string& path) {
-    SubkeyList subkeys(api, path);
-    std::vector<std::string> names;
-    KeyName name;
-    for (std::uint32_t i = 0; i < subkeys.count(); ++i)
-        names.emplace_back(subkeys.Read(i, name) ? name.view() : std::string_view());
-    return names;
-}
 
 class Win32RegistryTest : public ::testing::Test {
 protected:
