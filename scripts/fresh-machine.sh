@@ -4,7 +4,7 @@
 # fresh clone of the current commit, as root, with no display. Everything they need they must
 # install themselves, and the 32-bit guest image is built there from nothing (in that machine's
 # own /var/cache). Prints each command's exit status and time, copies the screenshots out, and
-# exits non-zero when either command fails. Takes 30-45 minutes on a 2-core machine: run it
+# exits non-zero when either command fails. Takes about an hour on a 2-core machine: run it
 # before resolving work that changes the scripts, the packages they install or the build.
 #
 #   scripts/fresh-machine.sh             a fresh machine from the cached base, the commands run once
