@@ -194,6 +194,7 @@ say "clone at $(in_machine git -C "$clone" log -1 --format='%h %s')"
 run_command() {
     local command=$1 log=$2 start=$SECONDS
     status=0
+    touch "$out/.command-started"
     printf '\n===== fresh-machine: %s\n' "$command"
     # In the background, so that an interrupt is handled at once rather than after the command.
     (in_machine sh -c "cd $clone && exec $command" </dev/null 2>&1 | tee "$log") &
@@ -201,10 +202,13 @@ run_command() {
     seconds=$((SECONDS - start))
 }
 
+# The pictures the last command made (not those an earlier run left).
 copy_screenshots() {
     rm -rf "$1"
     mkdir -p "$1"
-    cp "$machine$clone"/build/screenshots/*.png "$1"/ 2>/dev/null || true
+    [ -d "$machine$clone/build/screenshots" ] || return 0
+    find "$machine$clone/build/screenshots" -maxdepth 1 -name '*.png' -newer "$out/.command-started" \
+        -exec cp -p {} "$1"/ \;
 }
 
 run_command scripts/run.sh "$out/run.log"
