@@ -35,8 +35,16 @@ int Run(HINSTANCE instance, int showCommand) {
 }  // namespace
 
 // The show command is the starter's when it gave one, as the C runtime would pass it to
-// WinMain; ExitProcess ends the process, which nothing else would.
-extern "C" [[noreturn]] void QuillaroStart() {
+// WinMain; ExitProcess ends the process, which nothing else would. A 32-bit program starts with
+// its stack aligned to 4 bytes only; the C runtime's start-up realigns it to 16, and Wine's
+// 32-bit libraries depend on that (without it the registry's change signals never arrived in
+// the 32-bit guest), so the entry point realigns it as the runtime would.
+#if defined(__GNUC__) && defined(__i386__)
+#define QUILLARO_REALIGN_STACK __attribute__((force_align_arg_pointer))
+#else
+#define QUILLARO_REALIGN_STACK
+#endif
+extern "C" [[noreturn]] QUILLARO_REALIGN_STACK void QuillaroStart() {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
