@@ -161,8 +161,10 @@ protected:
     }
 
     // The pop-up menu's level check marks, read off the screen: opens the menu from the icon,
-    // reads it and closes it again.
-    std::vector<bool> LevelCheckMarks() {
+    // reads it and closes it again. A popup opening where the last one was can show that one's
+    // pixels until it has painted itself, so the screen is read again until it shows `expected`
+    // or the deadline passes; what it showed last is returned.
+    std::vector<bool> LevelCheckMarks(const std::vector<bool>& expected) {
         HWND icon = FirstTrayIcon();
         EXPECT_NE(icon, nullptr);
         if (!icon) return {};
@@ -171,10 +173,14 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return (popup = OpenPopupMenu()) != nullptr; }));
         if (!popup) return {};
         std::vector<bool> marks;
-        for (const MenuRow& row : ReadMenu(popup, 6)) marks.push_back(row.checked);
+        WaitUntil([&] {
+            marks.clear();
+            for (const MenuRow& row : ReadMenu(popup, 6)) marks.push_back(row.checked);
+            marks.resize(4);
+            return marks == expected;
+        });
         PressKey(VK_ESCAPE);
         EXPECT_TRUE(WaitUntil([] { return OpenPopupMenu() == nullptr; }));
-        marks.resize(4);
         return marks;
     }
     static std::vector<bool> OnlyChecked(int position) {
@@ -250,15 +256,15 @@ TEST_F(EndToEndTest, FollowsWhatOtherProgramsStoreWithoutWritingAnything) {
     // In the notification area: Off, then a number that is no level, which the window shows
     // without storing a level of its own over it.
     Minimise();
-    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(1));
+    EXPECT_EQ(LevelCheckMarks(OnlyChecked(1)), OnlyChecked(1));
     ASSERT_TRUE(RegAddDword(presence, "VxD", 0));
     EXPECT_TRUE(sliderShows(0));
-    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(0));
+    EXPECT_EQ(LevelCheckMarks(OnlyChecked(0)), OnlyChecked(0));
     ASSERT_TRUE(RegAddDword(mixer, "Acceleration", 0));
     EXPECT_TRUE(sliderShows(3));
     ASSERT_TRUE(RegAddDword(mixer, "Acceleration", 1));
     EXPECT_TRUE(sliderShows(0));
-    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(-1));
+    EXPECT_EQ(LevelCheckMarks(OnlyChecked(-1)), OnlyChecked(-1));
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(TrayIconCount(), 1);
 
@@ -269,7 +275,7 @@ TEST_F(EndToEndTest, FollowsWhatOtherProgramsStoreWithoutWritingAnything) {
     EXPECT_EQ(SliderPosition(), 0);
     instance = seeded.AddDevice(kDevice, "3&172e68dd&0&D8", {8, 1, 1});
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(slider) && SliderPosition() == 2; }));
-    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(2));
+    EXPECT_EQ(LevelCheckMarks(OnlyChecked(2)), OnlyChecked(2));
 
     // Nothing above was written by the program: every value is what the others stored last.
     ExpectRegQuery(8, 1, 1);
@@ -306,7 +312,7 @@ TEST_F(ReadOnlyEndToEndTest, KeysThatMayOnlyBeReadShowTheirLevelGreyedAndTakeNot
     EXPECT_EQ(SliderPosition(), 2);
     EXPECT_FALSE(IsWindowEnabled(slider));
     Minimise();
-    EXPECT_EQ(LevelCheckMarks(), OnlyChecked(2));
+    EXPECT_EQ(LevelCheckMarks(OnlyChecked(2)), OnlyChecked(2));
 
     // A click on each greyed level item does nothing and leaves the menu open; a click on
     // "Show Quillaro", after them in the input queue, brings the window back.
