@@ -43,19 +43,12 @@ public:
         text_[0] = '\0';
     }
 
-    // Room for a function that writes up to kCapacity characters and a terminator itself;
-    // Adopt then takes the text up to its first NUL, never past the end of the buffer.
+    // Room for a function that writes up to kCapacity characters and a terminator itself.
     constexpr char* Buffer() { return text_; }
-    constexpr void Adopt() {
-        std::size_t length = 0;
-        while (length < Capacity && text_[length] != '\0') ++length;
-        size_ = length;
-        text_[size_] = '\0';
-    }
 
-    // Like Adopt, for a function that was given room for room characters, its terminator
-    // included: false, and the text empty, when it left no NUL within that room, since what it
-    // wrote may then be the start of something longer.
+    // Takes what such a function wrote, given room for room characters, its terminator
+    // included: up to its first NUL; false, and the text empty, when it left no NUL within that
+    // room, since what it wrote may then be the start of something longer.
     [[nodiscard]] constexpr bool AdoptTerminated(std::size_t room) {
         if (room > Capacity + 1) room = Capacity + 1;
         std::size_t length = 0;

@@ -33,8 +33,7 @@ void RestrictLibrarySearch() {
 bool SystemLibraryPath(std::string_view fileName, LibraryPath& path) {
     const UINT length = GetSystemDirectoryA(path.Buffer(), LibraryPath::kCapacity + 1);
     if (length == 0 || length > LibraryPath::kCapacity) return false;
-    path.Adopt();
-    if (path.empty()) return false;
+    if (!path.AdoptTerminated(LibraryPath::kCapacity + 1) || path.empty()) return false;
     if (path.view().back() != '\\' && !path.Append("\\")) return false;
     return path.Append(fileName);
 }
