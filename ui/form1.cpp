@@ -34,6 +34,13 @@ void Form1::Form_HiddenStart() {
     window_.ShowMinimized();
 }
 
+void Form1::Form_FirstShown() {
+    // Windows may hand the first show of a process the starter's own show value in place of
+    // the program's, and refuse it when it is one Windows does not know: a window left neither
+    // visible nor in the notification area could not be reached, so it is shown again.
+    if (!iconShown_ && !window_.Visible()) window_.Show();
+}
+
 // A busy shell (Explorer at log-on, under load) can answer an add with a time-out although it
 // added the icon; every later add of the same icon would then be refused as a duplicate. So a
 // failed add is followed by a removal of whatever may be there and one more add.

@@ -64,6 +64,8 @@ public:
     void Form_RegistryChanged();
     // The first show of a start whose show command would leave the window invisible.
     void Form_HiddenStart();
+    // The first show of a start that asked for a window has been made.
+    void Form_FirstShown();
     // The window has just become visible, by any route: the program's own Show, or a restore or
     // maximise from another program or the taskbar.
     void Form_Shown();

@@ -3,7 +3,8 @@
 # the program is started from a folder holding them, with Wine told to prefer a library found
 # on disk over its own (as Windows always does), and minimised; the icon must appear and no
 # planted library may leave a trace. A program that loads them by their bare names from the
-# same folder must leave every trace, which shows the check can see them.
+# same folder must leave every trace, which shows the check can see them. Then a ".local" file or
+# folder or a ".manifest" beside the program must stop it before it starts anything.
 #
 # Usage: library_planting_test.sh BUILD_DIR Quillaro.exe planted.dll bare_name_load.exe minimise_to_tray.exe
 set -euo pipefail
@@ -68,3 +69,30 @@ if [ "$status" -ne 0 ]; then
   exit 1
 fi
 echo "the icon appeared and no planted library was loaded (${libraries[*]})"
+
+# Names beside the program that make Windows take libraries from its folder whatever path they
+# are loaded by: plus ".local" (a file, or a folder holding the planted libraries) on Windows 2000,
+# plus ".manifest" on XP. With any of them the program must start nothing and end with 1 at once;
+# one that ran on would show its window and never end by itself. The manifest is a copy of the
+# program's own, since Wine starts no process whose external manifest it cannot read.
+exe=$folder/$(basename "$program")
+manifest=$(dirname "$program")/generated/quillaro.manifest
+[ -f "$manifest" ] || { echo "FAIL: no manifest of the program at $manifest" >&2; exit 1; }
+limit=$(awk -v scale="${QUILLARO_TIMEOUT_SCALE:-1}" 'BEGIN { print int(30 * scale) }')
+for planted_name in local-file local-folder manifest; do
+  case $planted_name in
+    local-file) touch "$exe.local" ;;
+    local-folder) mkdir "$exe.local" && cp "$folder"/*.dll "$exe.local/" ;;
+    manifest) cp "$manifest" "$exe.manifest" ;;
+  esac
+  status=0
+  WINEDLLOVERRIDES=$overrides run timeout "$limit" "$WINE_LOADER" "$exe" || status=$?
+  rm -rf "$exe.local" "$exe.manifest"
+  loaded=$(traces)
+  if [ "$status" -ne 1 ] || [ -n "$loaded" ]; then
+    echo "FAIL: with $planted_name planted beside it the program ended with $status, not 1" \
+         "(124: it ran on)${loaded:+; it loaded $loaded}" >&2
+    exit 1
+  fi
+  echo "with $planted_name planted beside it the program started nothing and ended with 1"
+done

@@ -491,6 +491,34 @@ TEST(Form1Start, FirstShowAfterHiddenStartEndsVisibleByEveryRoute) {
     }
 }
 
+// What the first show of a start that asked for a window left behind: only a window neither
+// visible nor in the notification area (Windows refused the starter's value in its place) is
+// shown again; a minimised start stays where its minimise put it.
+TEST(Form1Start, FirstShowLeavesTheWindowReachable) {
+    struct Case {
+        const char* what;
+        bool shown, minimised, addFails;
+        int shows;
+        bool visible, icon;
+    };
+    for (const Case& c : {Case{"shown", true, false, false, 0, true, false},
+                          Case{"refused", false, false, false, 1, true, false},
+                          Case{"minimised to the icon", true, true, false, 0, false, true},
+                          Case{"minimised, no icon", true, true, true, 0, true, false}}) {
+        SCOPED_TRACE(c.what);
+        Rig r(kTable[2]);
+        r.win.visible = false;
+        r.win.addFails = c.addFails;
+        if (c.shown)
+            r.win.OtherProgramShows(c.minimised ? WindowState::Minimized : WindowState::Normal);
+        r.win.log.clear();
+        r.form.Form_FirstShown();
+        EXPECT_EQ(r.win.Count("Show"), c.shows);
+        EXPECT_EQ(r.win.visible, c.visible);
+        EXPECT_EQ(r.win.iconPresent, c.icon);
+    }
+}
+
 TEST(Form1Start, ShowRequestRestoresAHiddenOrMinimisedWindowAndOnlyActivatesAShownOne) {
     Rig r(kTable[2]);
     r.ToTray();

@@ -197,6 +197,9 @@ bool Form1Window::CreateMenu() {
 }
 
 void Form1Window::ShowFirstTime(int showCommand) {
+    // ShowWindow refuses a value it does not know, which would leave the window hidden with no
+    // icon: such a start is an ordinary one.
+    if (showCommand < SW_HIDE || showCommand > SW_MAX) showCommand = SW_SHOWNORMAL;
     if (showCommand == SW_HIDE) {
         // The window stays hidden. Windows may still hand the first show that follows the
         // starter's hide (a hide does not spend it); the show from the icon repeats itself.
@@ -204,6 +207,7 @@ void Form1Window::ShowFirstTime(int showCommand) {
         form_.Form_HiddenStart();
     } else {
         ShowWindow(hwnd_, showCommand);
+        form_.Form_FirstShown();
         UpdateWindow(hwnd_);
         SetFocus(slider_);
     }

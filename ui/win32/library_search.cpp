@@ -17,7 +17,34 @@ Function KernelFunction(const char* name) {
     return LibraryFunction<Function>(GetModuleHandleA("kernel32.dll"), name);
 }
 
+// The program's path and the longest name looked for beside it.
+constexpr std::string_view kRedirectingSuffixes[] = {".local", ".manifest"};
+constexpr std::size_t kLongestSuffix = 9;
+static_assert(kRedirectingSuffixes[1].size() == kLongestSuffix);
+using ProgramPath = BoundedText<MAX_PATH - 1 + kLongestSuffix>;
+
+// Whether anything, file or folder, has this name; true also when that cannot be told.
+bool AnythingNamed(const ProgramPath& path) {
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 }  // namespace
+
+bool RedirectionBesideProgram() {
+    ProgramPath path;
+    // A path that fills the room is cut short (and, before Vista, left without a terminator).
+    constexpr DWORD room = MAX_PATH;
+    const DWORD length = GetModuleFileNameA(nullptr, path.Buffer(), room);
+    if (length == 0 || length >= room || !path.AdoptTerminated(length + 1)) return true;
+    for (std::string_view suffix : kRedirectingSuffixes) {
+        if (!path.Append(suffix)) return true;
+        if (AnythingNamed(path)) return true;
+        path.Shorten(length);
+    }
+    return false;
+}
 
 void RestrictLibrarySearch() {
     // Both are looked up at run time: the executable must start on Windows versions that lack

@@ -20,6 +20,14 @@ using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDel
 
 using LibraryPath = BoundedText<MAX_PATH - 1>;
 
+// Whether a file beside the program could make Windows take libraries from the program's folder,
+// whatever path they are loaded by: the program's file name plus ".local", a file or a folder
+// (DLL redirection, Windows 2000 and later), or plus ".manifest" (an external manifest, which
+// Windows XP prefers to the one inside the file). True as well when the program's own path
+// cannot be had or a name beside it cannot be looked at, since nothing is known then. Call it
+// before any library is loaded.
+bool RedirectionBesideProgram();
+
 // Limits the search for libraries loaded by name to the system directory, so that a file of
 // the same name beside the program (a Downloads folder, say) is never loaded with the rights
 // the program runs with. Where Windows cannot limit the search (2000, XP and Vista without

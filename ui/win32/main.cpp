@@ -13,6 +13,8 @@
 namespace {
 
 int Run(HINSTANCE instance, int showCommand) {
+    // Windows would take libraries from the program's folder, full paths notwithstanding.
+    if (quillaro::win32::RedirectionBesideProgram()) return 1;
     quillaro::win32::RestrictLibrarySearch();
 
     // A second start only brings back the instance that runs.
