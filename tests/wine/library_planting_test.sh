@@ -74,7 +74,7 @@ echo "the icon appeared and no planted library was loaded (${libraries[*]})"
 # are loaded by: plus ".local" (a file, or a folder holding the planted libraries) on Windows 2000,
 # plus ".manifest" on XP. With any of them the program must start nothing and end with 1 at once;
 # one that ran on would show its window and never end by itself. The manifest is a copy of the
-# program's own, since Wine starts no process whose external manifest it cannot read.
+# program's own, as a manifest that redirects the common controls would be.
 exe=$folder/$(basename "$program")
 manifest=$(dirname "$program")/generated/quillaro.manifest
 [ -f "$manifest" ] || { echo "FAIL: no manifest of the program at $manifest" >&2; exit 1; }
