@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -153,11 +154,72 @@ protected:
         user.join();
     }
 
+    // The tooltip windows of this thread that the window owns.
+    std::vector<HWND> Tooltips() const {
+        struct Search {
+            HWND owner;
+            std::vector<HWND> found;
+        } search{hwnd(), {}};
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND each, LPARAM param) -> BOOL {
+                auto* search = reinterpret_cast<Search*>(param);
+                if (ClassOf(each) == TOOLTIPS_CLASSA && GetWindow(each, GW_OWNER) == search->owner)
+                    search->found.push_back(each);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+    HWND ShownTooltip() const {
+        for (HWND tip : Tooltips())
+            if (IsWindowVisible(tip)) return tip;
+        return nullptr;
+    }
+    // The pointer leaves the slider for a corner of the window, then rests on the slider's
+    // middle, as a user's would: the text of the tooltip that shows, or nothing if none shows
+    // within the limit.
+    std::optional<std::string> TipOnRestingSlider(
+        std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        POINT corner{1, 1};
+        ClientToScreen(hwnd(), &corner);
+        SetCursorPos(corner.x, corner.y);
+        PumpUntil([] { return true; });  // that move handled before the next one
+        RECT slider{};
+        GetWindowRect(window->slider(), &slider);
+        SetCursorPos((slider.left + slider.right) / 2, (slider.top + slider.bottom) / 2);
+        if (!PumpUntil([&] { return ShownTooltip() != nullptr; }, limit)) return std::nullopt;
+        char text[256] = {};
+        TTTOOLINFOA tool{};
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.lpszText = text;
+        if (!SendMessageA(ShownTooltip(), TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+            return "(no current tool)";
+        EXPECT_EQ(tool.hwnd, hwnd()) << "the tool belongs to the window";
+        return std::string(text);
+    }
+    // With the level controls enabled there is no tool, and the pointer resting on the slider
+    // brings up no tooltip for twice the time a tooltip takes to show.
+    void ExpectNoTooltip() {
+        EXPECT_TRUE(IsWindowEnabled(window->slider()));
+        const std::vector<HWND> tips = Tooltips();
+        ASSERT_EQ(tips.size(), 1u) << "the window owns one tooltip";
+        EXPECT_EQ(SendMessageA(tips[0], TTM_GETTOOLCOUNT, 0, 0), 0);
+        const auto delay = SendMessageA(tips[0], TTM_GETDELAYTIME, TTDT_INITIAL, 0);
+        EXPECT_EQ(TipOnRestingSlider(std::chrono::milliseconds(2 * delay)), std::nullopt);
+    }
+    void Rescan() { window->form().Form_RegistryChanged(); }
+
     SeededRegistry seeded;
     std::string instance;
     Win32Registry registry;
     std::unique_ptr<Form1Window> window;
 };
+
+// The greyed slider's tooltip.
+constexpr char kNoDeviceTip[] = "No PCI sound device with DirectSound settings was found.";
+constexpr char kAdministratorTip[] = "Only an administrator can change the acceleration level.";
+constexpr char kIncompleteTip[] = "The sound device's DirectSound settings are incomplete.";
 
 TEST_F(Form1WindowTest, WindowAndControlsMatchTheLayoutAt96Dpi) {
     Open();
@@ -489,6 +551,70 @@ TEST_F(Form1WindowTest, WithoutADeviceTheLevelControlsAreDisabled) {
     for (UINT id = win32::MenuOff; id <= win32::MenuFull; ++id)
         EXPECT_TRUE(GetMenuState(window->menu(), id, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_FALSE(GetMenuState(window->menu(), win32::MenuExit, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+struct GreyedCase {
+    const char* name;
+    void (*prepare)(SeededRegistry& seeded, const std::string& instance);
+    const char* tip;
+};
+
+class GreyedSliderTest : public Form1WindowTest,
+                         public ::testing::WithParamInterface<GreyedCase> {};
+
+// At start-up, resting on the greyed slider shows why it is greyed.
+TEST_P(GreyedSliderTest, RestingOnTheGreyedSliderShowsWhy) {
+    GetParam().prepare(seeded, instance);
+    Open();
+    EXPECT_FALSE(IsWindowEnabled(window->slider()));
+    EXPECT_EQ(TipOnRestingSlider(), GetParam().tip);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, GreyedSliderTest,
+    ::testing::Values(
+        GreyedCase{"NoDevice", [](SeededRegistry& seeded, const std::string&) { seeded.RemoveAll(); },
+                   kNoDeviceTip},
+        GreyedCase{"KeysReadOnly",
+                   [](SeededRegistry&, const std::string& instance) {
+                       ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::MixerPath(instance)));
+                       ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::PresencePath(instance)));
+                   },
+                   kAdministratorTip},
+        GreyedCase{"DevicePresenceMissing",
+                   [](SeededRegistry&, const std::string& instance) {
+                       ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE,
+                                                SeededRegistry::PresencePath(instance).c_str()),
+                                 ERROR_SUCCESS);
+                   },
+                   kIncompleteTip}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The tooltip follows the registry as the window does, and none shows while the controls work.
+TEST_F(Form1WindowTest, TheSlidersTooltipFollowsTheRegistryAndShowsNoneWhileEnabled) {
+    const std::string mixer = SeededRegistry::MixerPath(instance);
+    const std::string presence = SeededRegistry::PresencePath(instance);
+    Open();
+    ExpectNoTooltip();
+    ASSERT_TRUE(SeededRegistry::MakeReadOnly(mixer));
+    Rescan();
+    EXPECT_EQ(TipOnRestingSlider(), kAdministratorTip);
+    ASSERT_TRUE(SeededRegistry::MakeWritable(mixer));
+    Rescan();
+    ExpectNoTooltip();
+    ASSERT_TRUE(SeededRegistry::MakeReadOnly(presence));
+    Rescan();
+    EXPECT_EQ(TipOnRestingSlider(), kAdministratorTip);
+    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, presence.c_str()), ERROR_SUCCESS);
+    Rescan();
+    EXPECT_EQ(TipOnRestingSlider(), kIncompleteTip);
+    seeded.RemoveAll();
+    Rescan();
+    EXPECT_EQ(TipOnRestingSlider(), kNoDeviceTip);
+    instance = seeded.AddDevice("VEN_1274&DEV_5880", "3&61aaa01&0&28", {8, 1, 1});
+    Rescan();
+    ExpectNoTooltip();
+    EXPECT_EQ(SliderPosition(), 2);
 }
 
 }  // namespace
