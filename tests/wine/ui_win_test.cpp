@@ -99,6 +99,18 @@ constexpr DesignedControl kDesignedControls[] = {
 // Set when the tests are started at another display scale: the scale they were started at.
 constexpr char kScaleVariable[] = "QUILLARO_TEST_DPI";
 
+struct TooltipSearch {
+    HWND owner;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK AddOwnedTooltip(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TooltipSearch*>(param);
+    if (ClassOf(window) == TOOLTIPS_CLASSA && GetWindow(window, GW_OWNER) == search->owner)
+        search->found.push_back(window);
+    return TRUE;
+}
+
 class Form1WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -156,19 +168,8 @@ protected:
 
     // The tooltip windows of this thread that the window owns.
     std::vector<HWND> Tooltips() const {
-        struct Search {
-            HWND owner;
-            std::vector<HWND> found;
-        } search{hwnd(), {}};
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND each, LPARAM param) -> BOOL {
-                auto* search = reinterpret_cast<Search*>(param);
-                if (ClassOf(each) == TOOLTIPS_CLASSA && GetWindow(each, GW_OWNER) == search->owner)
-                    search->found.push_back(each);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        TooltipSearch search{hwnd(), {}};
+        EnumThreadWindows(GetCurrentThreadId(), AddOwnedTooltip, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
     HWND ShownTooltip() const {
@@ -208,6 +209,7 @@ protected:
         const auto delay = SendMessageA(tips[0], TTM_GETDELAYTIME, TTDT_INITIAL, 0);
         EXPECT_EQ(TipOnRestingSlider(std::chrono::milliseconds(2 * delay)), std::nullopt);
     }
+    // What the message loop does when the registry watch signals a change.
     void Rescan() { window->form().Form_RegistryChanged(); }
 
     SeededRegistry seeded;
@@ -217,9 +219,9 @@ protected:
 };
 
 // The greyed slider's tooltip.
-constexpr char kNoDeviceTip[] = "No PCI sound device with DirectSound settings was found.";
-constexpr char kAdministratorTip[] = "Only an administrator can change the acceleration level.";
-constexpr char kIncompleteTip[] = "The sound device's DirectSound settings are incomplete.";
+const std::string kNoDeviceTip = "No PCI sound device with DirectSound settings was found.";
+const std::string kAdministratorTip = "Only an administrator can change the acceleration level.";
+const std::string kIncompleteTip = "The sound device's DirectSound settings are incomplete.";
 
 TEST_F(Form1WindowTest, WindowAndControlsMatchTheLayoutAt96Dpi) {
     Open();
@@ -556,7 +558,7 @@ TEST_F(Form1WindowTest, WithoutADeviceTheLevelControlsAreDisabled) {
 struct GreyedCase {
     const char* name;
     void (*prepare)(SeededRegistry& seeded, const std::string& instance);
-    const char* tip;
+    const std::string* tip;
 };
 
 class GreyedSliderTest : public Form1WindowTest,
@@ -567,27 +569,27 @@ TEST_P(GreyedSliderTest, RestingOnTheGreyedSliderShowsWhy) {
     GetParam().prepare(seeded, instance);
     Open();
     EXPECT_FALSE(IsWindowEnabled(window->slider()));
-    EXPECT_EQ(TipOnRestingSlider(), GetParam().tip);
+    EXPECT_EQ(TipOnRestingSlider(), *GetParam().tip);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Reasons, GreyedSliderTest,
     ::testing::Values(
         GreyedCase{"NoDevice", [](SeededRegistry& seeded, const std::string&) { seeded.RemoveAll(); },
-                   kNoDeviceTip},
+                   &kNoDeviceTip},
         GreyedCase{"KeysReadOnly",
                    [](SeededRegistry&, const std::string& instance) {
                        ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::MixerPath(instance)));
                        ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::PresencePath(instance)));
                    },
-                   kAdministratorTip},
+                   &kAdministratorTip},
         GreyedCase{"DevicePresenceMissing",
                    [](SeededRegistry&, const std::string& instance) {
                        ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE,
                                                 SeededRegistry::PresencePath(instance).c_str()),
                                  ERROR_SUCCESS);
                    },
-                   kIncompleteTip}),
+                   &kIncompleteTip}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The tooltip follows the registry as the window does, and none shows while the controls work.

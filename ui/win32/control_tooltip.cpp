@@ -15,7 +15,7 @@ constexpr UINT_PTR kToolId = 1;
 // controls of Windows 2000 (5.81) accept. The headers' whole record ends in lpReserved, which
 // only version 6 knows; the older versions refuse a tool of that size.
 constexpr UINT kToolInfoSize = offsetof(TTTOOLINFOA, lParam) + sizeof(LPARAM);
-static_assert(sizeof(void*) != 4 || kToolInfoSize == 44, "the 32-bit record up to lParam");
+static_assert(kToolInfoSize == (sizeof(void*) == 4 ? 44 : 64), "the record up to lParam");
 
 }  // namespace
 
