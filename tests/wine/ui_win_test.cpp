@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -99,16 +100,11 @@ constexpr DesignedControl kDesignedControls[] = {
 // Set when the tests are started at another display scale: the scale they were started at.
 constexpr char kScaleVariable[] = "QUILLARO_TEST_DPI";
 
-struct TooltipSearch {
-    HWND owner;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK AddOwnedTooltip(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TooltipSearch*>(param);
-    if (ClassOf(window) == TOOLTIPS_CLASSA && GetWindow(window, GW_OWNER) == search->owner)
-        search->found.push_back(window);
-    return TRUE;
+BOOL CALLBACK FindOwnedTooltip(HWND window, LPARAM param) {
+    auto& [owner, tip] = *reinterpret_cast<std::pair<HWND, HWND>*>(param);
+    if (ClassOf(window) != TOOLTIPS_CLASSA || GetWindow(window, GW_OWNER) != owner) return TRUE;
+    tip = window;
+    return FALSE;
 }
 
 class Form1WindowTest : public ::testing::Test {
@@ -166,16 +162,12 @@ protected:
         user.join();
     }
 
-    // The tooltip windows of this thread that the window owns.
-    std::vector<HWND> Tooltips() const {
-        TooltipSearch search{hwnd(), {}};
-        EnumThreadWindows(GetCurrentThreadId(), AddOwnedTooltip, reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
-    HWND ShownTooltip() const {
-        for (HWND tip : Tooltips())
-            if (IsWindowVisible(tip)) return tip;
-        return nullptr;
+    // The tooltip of this thread that the window owns.
+    HWND Tooltip() const {
+        std::pair<HWND, HWND> ownerAndTip{hwnd(), nullptr};
+        EnumThreadWindows(GetCurrentThreadId(), FindOwnedTooltip,
+                          reinterpret_cast<LPARAM>(&ownerAndTip));
+        return ownerAndTip.second;
     }
     // The pointer leaves the slider for a corner of the window, then rests on the slider's
     // middle, as a user's would: the text of the tooltip that shows, or nothing if none shows
@@ -189,12 +181,13 @@ protected:
         RECT slider{};
         GetWindowRect(window->slider(), &slider);
         SetCursorPos((slider.left + slider.right) / 2, (slider.top + slider.bottom) / 2);
-        if (!PumpUntil([&] { return ShownTooltip() != nullptr; }, limit)) return std::nullopt;
+        HWND tip = Tooltip();
+        if (!PumpUntil([&] { return IsWindowVisible(tip); }, limit)) return std::nullopt;
         char text[256] = {};
         TTTOOLINFOA tool{};
         tool.cbSize = TTTOOLINFOA_V2_SIZE;
         tool.lpszText = text;
-        if (!SendMessageA(ShownTooltip(), TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+        if (!SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
             return "(no current tool)";
         EXPECT_EQ(tool.hwnd, hwnd()) << "the tool belongs to the window";
         return std::string(text);
@@ -203,10 +196,8 @@ protected:
     // brings up no tooltip for twice the time a tooltip takes to show.
     void ExpectNoTooltip() {
         EXPECT_TRUE(IsWindowEnabled(window->slider()));
-        const std::vector<HWND> tips = Tooltips();
-        ASSERT_EQ(tips.size(), 1u) << "the window owns one tooltip";
-        EXPECT_EQ(SendMessageA(tips[0], TTM_GETTOOLCOUNT, 0, 0), 0);
-        const auto delay = SendMessageA(tips[0], TTM_GETDELAYTIME, TTDT_INITIAL, 0);
+        EXPECT_EQ(SendMessageA(Tooltip(), TTM_GETTOOLCOUNT, 0, 0), 0);
+        const auto delay = SendMessageA(Tooltip(), TTM_GETDELAYTIME, TTDT_INITIAL, 0);
         EXPECT_EQ(TipOnRestingSlider(std::chrono::milliseconds(2 * delay)), std::nullopt);
     }
     // What the message loop does when the registry watch signals a change.
@@ -555,67 +546,39 @@ TEST_F(Form1WindowTest, WithoutADeviceTheLevelControlsAreDisabled) {
     EXPECT_FALSE(GetMenuState(window->menu(), win32::MenuExit, MF_BYCOMMAND) & MF_GRAYED);
 }
 
-struct GreyedCase {
-    const char* name;
-    void (*prepare)(SeededRegistry& seeded, const std::string& instance);
-    const std::string* tip;
-};
-
-class GreyedSliderTest : public Form1WindowTest,
-                         public ::testing::WithParamInterface<GreyedCase> {};
-
-// At start-up, resting on the greyed slider shows why it is greyed.
-TEST_P(GreyedSliderTest, RestingOnTheGreyedSliderShowsWhy) {
-    GetParam().prepare(seeded, instance);
-    Open();
-    EXPECT_FALSE(IsWindowEnabled(window->slider()));
-    EXPECT_EQ(TipOnRestingSlider(), *GetParam().tip);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Reasons, GreyedSliderTest,
-    ::testing::Values(
-        GreyedCase{"NoDevice", [](SeededRegistry& seeded, const std::string&) { seeded.RemoveAll(); },
-                   &kNoDeviceTip},
-        GreyedCase{"KeysReadOnly",
-                   [](SeededRegistry&, const std::string& instance) {
-                       ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::MixerPath(instance)));
-                       ASSERT_TRUE(SeededRegistry::MakeReadOnly(SeededRegistry::PresencePath(instance)));
-                   },
-                   &kAdministratorTip},
-        GreyedCase{"DevicePresenceMissing",
-                   [](SeededRegistry&, const std::string& instance) {
-                       ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE,
-                                                SeededRegistry::PresencePath(instance).c_str()),
-                                 ERROR_SUCCESS);
-                   },
-                   &kIncompleteTip}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The tooltip follows the registry as the window does, and none shows while the controls work.
-TEST_F(Form1WindowTest, TheSlidersTooltipFollowsTheRegistryAndShowsNoneWhileEnabled) {
+// Resting on the greyed slider shows why it is greyed, from the start (a new user's first run
+// without a device) and after every change the window follows; none shows while it works.
+TEST_F(Form1WindowTest, TheGreyedSlidersTooltipSaysWhyAndFollowsTheRegistry) {
     const std::string mixer = SeededRegistry::MixerPath(instance);
     const std::string presence = SeededRegistry::PresencePath(instance);
-    Open();
-    ExpectNoTooltip();
-    ASSERT_TRUE(SeededRegistry::MakeReadOnly(mixer));
-    Rescan();
-    EXPECT_EQ(TipOnRestingSlider(), kAdministratorTip);
-    ASSERT_TRUE(SeededRegistry::MakeWritable(mixer));
-    Rescan();
-    ExpectNoTooltip();
-    ASSERT_TRUE(SeededRegistry::MakeReadOnly(presence));
-    Rescan();
-    EXPECT_EQ(TipOnRestingSlider(), kAdministratorTip);
-    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, presence.c_str()), ERROR_SUCCESS);
-    Rescan();
-    EXPECT_EQ(TipOnRestingSlider(), kIncompleteTip);
     seeded.RemoveAll();
-    Rescan();
+    Open();
+    EXPECT_FALSE(IsWindowEnabled(window->slider()));
     EXPECT_EQ(TipOnRestingSlider(), kNoDeviceTip);
-    instance = seeded.AddDevice("VEN_1274&DEV_5880", "3&61aaa01&0&28", {8, 1, 1});
-    Rescan();
-    ExpectNoTooltip();
+    const auto addDevice = [&] {
+        return seeded.AddDevice("VEN_1274&DEV_5880", "3&61aaa01&0&28", {8, 1, 1}) == instance;
+    };
+    const auto readOnly = [](const std::string& key) { return SeededRegistry::MakeReadOnly(key); };
+    const std::pair<std::function<bool()>, const std::string*> steps[] = {  // nullptr: no tip
+        {addDevice, nullptr},
+        {[&] { return readOnly(mixer) && readOnly(presence); }, &kAdministratorTip},
+        {[&] { return SeededRegistry::MakeWritable(mixer); }, &kAdministratorTip},
+        {[&] { return SeededRegistry::MakeWritable(presence); }, nullptr},
+        {[&] { return readOnly(mixer); }, &kAdministratorTip},
+        {[&] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, presence.c_str()) == ERROR_SUCCESS; },
+         &kIncompleteTip},
+        {[&] { return seeded.RemoveAll(), true; }, &kNoDeviceTip},
+        {addDevice, nullptr},
+    };
+    for (const auto& [change, tip] : steps) {
+        SCOPED_TRACE(tip ? *tip : "enabled");
+        ASSERT_TRUE(change());
+        Rescan();
+        if (tip)
+            EXPECT_EQ(TipOnRestingSlider(), *tip);
+        else
+            ExpectNoTooltip();
+    }
     EXPECT_EQ(SliderPosition(), 2);
 }
 

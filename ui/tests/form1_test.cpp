@@ -675,45 +675,24 @@ TEST(Form1Refresh, ADeviceThatGoesAwayGreysTheControlsAndOneThatComesBackEnables
 // The greyed slider's tooltip says why, following every change; a scan that finds what is
 // shown touches nothing, and a level chosen while greyed leaves the reason in place.
 TEST(Form1Refresh, TheGreyedSlidersTooltipSaysWhyAndFollowsEveryChange) {
-    const std::string device = std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880";
-    struct Step {
-        const char* what;
-        std::function<void(MemoryRegistry&)> change;
-        std::string tip;  // empty: enabled
-    };
-    const Step steps[] = {
-        {"device removed", [&](MemoryRegistry& reg) { reg.DeleteKey(device); }, kNoDeviceTip},
-        {"device back, mixer key read-only",
-         [](MemoryRegistry& reg) {
-             Seed(reg, kTable[2]);
-             reg.DenyFullAccess(kMixer);
-         },
-         kAdministratorTip},
-        {"presence key deleted as well", [](MemoryRegistry& reg) { reg.DeleteKey(kPresence); },
-         kIncompleteTip},
-        {"presence key back", [](MemoryRegistry& reg) { Seed(reg, kTable[2]); },
-         kAdministratorTip},
-        {"device made anew, writable",
-         [&](MemoryRegistry& reg) {
-             reg.DeleteKey(device);
-             Seed(reg, kTable[2]);
-         },
-         ""},
-        {"device removed again", [&](MemoryRegistry& reg) { reg.DeleteKey(device); },
-         kNoDeviceTip},
-    };
     Rig r(kTable[2]);
-    EXPECT_EQ(r.win.greyedReason, "");
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.what);
-        step.change(r.reg);
+    const std::string device = std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880";
+    const std::pair<std::function<void()>, std::string> steps[] = {  // tip "": enabled
+        {[&] { r.reg.DeleteKey(device); }, kNoDeviceTip},
+        {[&] { Seed(r.reg, kTable[2]), r.reg.DenyFullAccess(kMixer); }, kAdministratorTip},
+        {[&] { r.reg.DeleteKey(kPresence); }, kIncompleteTip},
+        {[&] { r.reg.DeleteKey(device), Seed(r.reg, kTable[2]); }, ""},
+    };
+    for (const auto& [change, tip] : steps) {
+        SCOPED_TRACE(tip);
+        change();
         r.form.Form_RegistryChanged();
-        EXPECT_EQ(r.win.enabled, step.tip.empty());
-        EXPECT_EQ(r.win.greyedReason, step.tip);
+        EXPECT_EQ(r.win.enabled, tip.empty());
+        EXPECT_EQ(r.win.greyedReason, tip);
         r.win.log.clear();
         r.form.Form_RegistryChanged();
         EXPECT_TRUE(r.win.log.empty()) << r.win.log.front();
-        if (step.tip.empty()) continue;
+        if (tip.empty()) continue;
         r.form.MenuFull_Click();  // what greyed items cannot do
         for (const std::string& entry : r.win.log)
             EXPECT_TRUE(entry != "Enable" && entry.rfind("Grey", 0) != 0) << entry;
