@@ -8,8 +8,8 @@ namespace quillaro {
 MachineKey::MachineKey(RegistryApi& api, TerminatedText path, std::uint32_t access)
     : api_(api) {
     KeyHandle opened = 0;
-    if (api_.OpenKeyEx(kHkeyLocalMachine, path.c_str(), 0, access, &opened) == kErrorSuccess)
-        handle_ = opened;
+    status_ = api_.OpenKeyEx(kHkeyLocalMachine, path.c_str(), 0, access, &opened);
+    if (status_ == kErrorSuccess) handle_ = opened;
 }
 
 MachineKey::~MachineKey() {
@@ -62,8 +62,8 @@ bool FirstSubkeyName(RegistryApi& api, TerminatedText path, KeyName& name) {
     return subkeys.Read(0, name);
 }
 
-bool KeyAcceptsWrites(RegistryApi& api, TerminatedText path) {
-    return MachineKey(api, path, kKeySetValue).isOpen();
+std::int32_t CheckWriteAccess(RegistryApi& api, TerminatedText path) {
+    return MachineKey(api, path, kKeySetValue).status();
 }
 
 LevelCode ReadLevelCode(RegistryApi& api, TerminatedText path, TerminatedText valueName) {

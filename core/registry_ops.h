@@ -25,10 +25,13 @@ public:
 
     KeyHandle handle() const { return handle_; }
     bool isOpen() const { return handle_ != 0; }
+    // What RegOpenKeyExA answered.
+    std::int32_t status() const { return status_; }
 
 private:
     RegistryApi& api_;
     KeyHandle handle_ = 0;
+    std::int32_t status_ = kErrorSuccess;
 };
 
 // A key's subkeys, their names asked for one at a time by index, in the registry's enumeration
@@ -56,8 +59,9 @@ private:
 // cannot be had.
 bool FirstSubkeyName(RegistryApi& api, TerminatedText path, KeyName& name);
 
-// Whether the key at path may have values set: opened for that and closed again, nothing written.
-bool KeyAcceptsWrites(RegistryApi& api, TerminatedText path);
+// Whether the key at path may have values set: RegOpenKeyExA's answer to opening it for that
+// (kErrorSuccess when it may). The key is closed again at once; nothing is written.
+std::int32_t CheckWriteAccess(RegistryApi& api, TerminatedText path);
 
 // Reads a value of the key at path and classifies it.
 LevelCode ReadLevelCode(RegistryApi& api, TerminatedText path, TerminatedText valueName);

@@ -56,13 +56,30 @@ void FindDevice(RegistryApi& api, ScanResult& result) {
     }
 }
 
+// Only a refusal of access says that the key is there and this account lacks the right. Any
+// other failure to open it (above all, a key that is not there) leaves no key to write a level
+// into, whoever asks.
+WriteRefusal RefusalOf(std::int32_t opened) {
+    if (opened == kErrorSuccess) return WriteRefusal::None;
+    return opened == kErrorAccessDenied ? WriteRefusal::NotPermitted : WriteRefusal::Incomplete;
+}
+
+WriteRefusal CheckDevice(RegistryApi& api, const DeviceKeys& device) {
+    // The presence key is asked even when the mixer key refuses: a key missing outweighs one
+    // that may only be read. A writable device costs these two opens and nothing more.
+    const WriteRefusal mixer = RefusalOf(CheckWriteAccess(api, device.mixerKeyPath));
+    const WriteRefusal presence = RefusalOf(CheckWriteAccess(api, device.presenceKeyPath));
+    if (mixer == WriteRefusal::Incomplete || presence == WriteRefusal::Incomplete)
+        return WriteRefusal::Incomplete;
+    return mixer != WriteRefusal::None ? mixer : presence;
+}
+
 }  // namespace
 
 ScanResult ScanForDevice(RegistryApi& api) {
     ScanResult result;
     FindDevice(api, result);
-    result.writable = result.device && KeyAcceptsWrites(api, result.device->mixerKeyPath) &&
-                      KeyAcceptsWrites(api, result.device->presenceKeyPath);
+    if (result.device) result.refusal = CheckDevice(api, *result.device);
     return result;
 }
 

@@ -34,18 +34,28 @@ struct DeviceKeys {
     friend bool operator==(const DeviceKeys&, const DeviceKeys&) = default;
 };
 
+// Why the controlled device's level may not be written, as the scan learnt it.
+enum class WriteRefusal {
+    None,          // both keys open for writing
+    NoDevice,      // no device holds a usable "Acceleration"
+    NotPermitted,  // both keys are there, and this account may not write one or both of them
+    Incomplete,    // a key is missing, so not even an administrator could write a whole level
+};
+
 struct ScanResult {
     // The device to control: the last PCI device, in enumeration order, whose first instance
     // holds a usable "Acceleration". Nothing when no device does.
     std::optional<DeviceKeys> device;
     // That device's level; nothing when no device was found or its values name no level.
     std::optional<AccelerationLevel> level;
-    // Whether both of the device's keys may be written; false without a device.
-    bool writable = false;
+    // Why a level may not be written to that device; None when both of its keys may be.
+    WriteRefusal refusal = WriteRefusal::NoDevice;
+
+    bool writable() const { return refusal == WriteRefusal::None; }
 };
 
 // Walks every PCI device's first instance, then checks that the chosen device's keys may be
-// written by opening them for that and closing them again. Never writes. A device or instance
+// written by opening each for that and closing it again. Never writes. A device or instance
 // whose name cannot be read whole is skipped.
 ScanResult ScanForDevice(RegistryApi& api);
 

@@ -56,6 +56,7 @@ namespace {
 
 using quillaro::AccelerationLevel;
 using quillaro::ScanResult;
+using quillaro::WriteRefusal;
 using quillaro::testing::Call;
 using quillaro::testing::MemoryRegistry;
 using quillaro::testing::Op;
@@ -400,10 +401,16 @@ struct Expected {
     const ModelKey* mixer = nullptr;
     const ModelKey* presence = nullptr;  // may be missing
     std::optional<AccelerationLevel> level;
-    bool writable = false;  // both keys open for writing
+    WriteRefusal refusal = WriteRefusal::NoDevice;
+    bool writable() const { return refusal == WriteRefusal::None; }
 };
 
-bool OpensForWriting(const ModelKey* key) { return key && !key->readOnly && !key->unreadable; }
+// A key missing, whatever else refuses; else one refusing to open for writing; else writable.
+WriteRefusal RefusalFor(const ModelKey* mixer, const ModelKey* presence) {
+    if (!mixer || !presence) return WriteRefusal::Incomplete;
+    const auto refuses = [](const ModelKey* key) { return key->readOnly || key->unreadable; };
+    return refuses(mixer) || refuses(presence) ? WriteRefusal::NotPermitted : WriteRefusal::None;
+}
 
 // The last device, in enumeration order, whose first enumerated instance holds a usable
 // "Acceleration". A key refusing to be read, failing RegQueryInfoKey, or whose enumeration of
@@ -446,8 +453,7 @@ Expected Oracle(const ModelKey& root) {
             default: expected.level.reset(); break;
         }
     }
-    expected.writable =
-        expected.found && OpensForWriting(expected.mixer) && OpensForWriting(expected.presence);
+    if (expected.found) expected.refusal = RefusalFor(expected.mixer, expected.presence);
     return expected;
 }
 
@@ -531,7 +537,8 @@ ScanResult CheckedScan(MemoryRegistry& reg, const Expected& expected, const char
     Check(result.level == expected.level, "wrong level",
           std::string(when) + ": " + LevelName(result.level) + " instead of " +
               LevelName(expected.level));
-    Check(result.writable == expected.writable, "wrong answer to whether the keys take writes", when);
+    Check(result.refusal == expected.refusal, "wrong answer to whether and why the keys take no writes",
+          when);
     return result;
 }
 
@@ -561,7 +568,7 @@ void CheckApply(MemoryRegistry& reg, const ScanResult& scanned, const Expected& 
     // refused.
     const Values3 v = kTable[position];
     std::vector<ExpectedSet> sets;
-    if (expected.writable) {
+    if (expected.writable()) {
         const ModelKey* mixer = expected.mixer;
         const ModelKey* presence = expected.presence;
         sets.push_back({mixer->path, "Acceleration", v.acceleration, mixer->writeError});

@@ -7,7 +7,21 @@ namespace quillaro {
 namespace {
 constexpr AccelerationLevel kLevels[] = {AccelerationLevel::Off, AccelerationLevel::Basic,
                                          AccelerationLevel::Standard, AccelerationLevel::Full};
+
+// What the slider's tooltip says while the level controls are greyed; nothing while they work.
+const char* GreyedReason(WriteRefusal refusal) {
+    switch (refusal) {
+        case WriteRefusal::None: break;
+        case WriteRefusal::NoDevice:
+            return "No PCI sound device with DirectSound settings was found.";
+        case WriteRefusal::NotPermitted:
+            return "Only an administrator can change the acceleration level.";
+        case WriteRefusal::Incomplete:
+            return "The sound device's DirectSound settings are incomplete.";
+    }
+    return nullptr;
 }
+}  // namespace
 
 void Form1::Form_Load() {
     Discover();
@@ -17,11 +31,11 @@ void Form1::Form_Load() {
 void Form1::Form_RegistryChanged() { Discover(); }
 
 // Finds the device and shows its level; the level controls work only when its keys accept
-// writes, so a user who may only read sees the stored level greyed.
+// writes, so a user who may only read sees the stored level greyed, and why.
 void Form1::Discover() {
     ScanResult scan = ScanForDevice(registry_);
     device_ = std::move(scan.device);
-    Present({scan.level, device_ && scan.writable});
+    Present({scan.level, scan.refusal});
 }
 
 void Form1::Form_HiddenStart() {
@@ -61,18 +75,19 @@ void Form1::Form_Shown() {
 }
 
 void Form1::ShowLevel(std::optional<AccelerationLevel> level) {
-    Present({level, shown_ ? shown_->enabled : false});
+    Present({level, shown_ ? shown_->refusal : WriteRefusal::NoDevice});
 }
 
 // Slider at the level's position (0 for none), a check mark on that level's item alone, and
-// the level controls enabled or greyed; only what differs from what is shown is changed.
+// the level controls enabled, or greyed with the reason; only what differs from what is shown
+// is changed.
 void Form1::Present(const Shown& shown) {
     const int position = shown.level ? PositionOf(*shown.level) : 0;
     if (window_.SliderValue() != position) window_.SetSliderValue(position);
     if (!shown_ || shown_->level != shown.level)
         for (AccelerationLevel each : kLevels) window_.SetChecked(each, shown.level == each);
-    if (!shown_ || shown_->enabled != shown.enabled)
-        window_.SetLevelControlsEnabled(shown.enabled);
+    if (!shown_ || shown_->refusal != shown.refusal)
+        window_.SetLevelControls(GreyedReason(shown.refusal));
     shown_ = shown;
 }
 

@@ -28,8 +28,9 @@ public:
     // Moves the thumb; never raises the slider's Scroll event.
     virtual void SetSliderValue(int position) = 0;
     virtual void SetChecked(AccelerationLevel level, bool checked) = 0;
-    // The slider and the four level items, enabled only when there is a device to write to.
-    virtual void SetLevelControlsEnabled(bool enabled) = 0;
+    // The slider and the four level items: enabled when greyedReason is nullptr (there is a
+    // device to write to); otherwise greyed, with greyedReason on the slider's tooltip.
+    virtual void SetLevelControls(const char* greyedReason) = 0;
     virtual WindowState State() const = 0;
     virtual bool Visible() const = 0;
     virtual void SetStateNormal() = 0;
@@ -89,10 +90,10 @@ public:
     bool iconInNotificationArea() const { return iconShown_; }
 
 private:
-    // What the slider, the check marks and the enabled state show.
+    // What the slider, the check marks and the level controls' state show.
     struct Shown {
         std::optional<AccelerationLevel> level;
-        bool enabled;
+        WriteRefusal refusal;  // None: the level controls are enabled
         friend bool operator==(const Shown&, const Shown&) = default;
     };
 

@@ -182,7 +182,7 @@ TEST_F(RegistryOpsTest, ReadLevelCodeReadsAKeyThatRefusesWritesButNotOneThatRefu
     reg_.SetDword(key_, "Acceleration", 8);
     reg_.DenyFullAccess(key_);
     EXPECT_EQ(ReadLevelCode(reg_, key_, "Acceleration"), LevelCode::Standard);
-    EXPECT_FALSE(KeyAcceptsWrites(reg_, key_));
+    EXPECT_EQ(CheckWriteAccess(reg_, key_), kErrorAccessDenied);
     reg_.DenyAllAccess(key_);
     reg_.ClearCalls();
     EXPECT_EQ(ReadLevelCode(reg_, key_, "Acceleration"), LevelCode::Unusable);

@@ -19,16 +19,16 @@ using testing::MemoryRegistry;
 using testing::Op;
 using testing::SeedDevice;
 using testing::SeedLevel;
-using testing::Text;
 
 class StartupScanTest : public ::testing::Test {
 protected:
-    // Scans, checking that the scan wrote nothing and closed every key it opened.
-    ScanResult Scan() {
+    // Scans, checking that the scan wrote nothing and closed every key it opened; through
+    // another registry that passes every call on to reg_, if one is given.
+    ScanResult Scan(RegistryApi* through = nullptr) {
         const std::size_t keys = reg_.KeyCount();
         const std::size_t values = reg_.ValueCount();
         reg_.ClearCalls();
-        ScanResult result = ScanForDevice(reg_);
+        ScanResult result = ScanForDevice(through ? *through : reg_);
         EXPECT_EQ(CountCalls(reg_, Op::Set), 0u);
         EXPECT_EQ(reg_.KeyCount(), keys);
         EXPECT_EQ(reg_.ValueCount(), values);
@@ -56,7 +56,7 @@ TEST_F(StartupScanTest, FindsTheDirectSoundKeysOfADevicesInstance) {
     EXPECT_EQ(result.device->mixerKeyPath, instance + "\\DirectSound\\Mixer Defaults");
     EXPECT_EQ(result.device->presenceKeyPath, instance + "\\DirectSound\\Device Presence");
     EXPECT_EQ(result.level, AccelerationLevel::Standard);
-    EXPECT_TRUE(result.writable);
+    EXPECT_TRUE(result.writable());
 }
 
 struct StoredLevelCase {
@@ -99,25 +99,65 @@ TEST_F(StartupScanTest, VxDOfTheWrongShapeOrBehindARefusingKeyMeansOff) {
     EXPECT_EQ(Scan().level, AccelerationLevel::Off);
 }
 
-TEST_F(StartupScanTest, KeysThatMayBeReadButNotWrittenShowTheirLevelAndAreNotWritable) {
-    const DeviceKeys a = SeedLevel(reg_, "A", "0", AccelerationLevel::Basic);
-    for (const std::string& readOnly : {pci_, Text(a.presenceKeyPath), Text(a.mixerKeyPath)}) {
-        SCOPED_TRACE(readOnly);
-        reg_.DenyFullAccess(readOnly);
-        const ScanResult result = Scan();
-        EXPECT_EQ(result.device, a);
-        EXPECT_EQ(result.level, AccelerationLevel::Basic);
-        // Only the two keys a level is written to count.
-        EXPECT_EQ(result.writable, readOnly == pci_);
+// What is done to a seeded device's keys before the scan.
+enum KeyChange : unsigned {
+    kNoDevice = 1,
+    kPciReadOnly = 2,
+    kMixerReadOnly = 4,
+    kPresenceReadOnly = 8,
+    kPresenceMissing = 16,
+};
+
+struct RefusalCase {
+    const char* name;
+    unsigned changes;
+    WriteRefusal expected;
+};
+
+class WriteRefusalTest : public StartupScanTest,
+                         public ::testing::WithParamInterface<RefusalCase> {};
+
+// Keys that may be read but not written still show their level; the scan says why no level can
+// be written, asking each of the two keys once for writing whatever the first one answers.
+TEST_P(WriteRefusalTest, KeysThatMayBeReadButNotWrittenShowTheirLevelAndSayWhy) {
+    const auto& c = GetParam();
+    const DeviceKeys keys = KeysOf("A", "0");
+    if (!(c.changes & kNoDevice)) SeedLevel(reg_, "A", "0", AccelerationLevel::Standard);
+    if (c.changes & kPciReadOnly) reg_.DenyFullAccess(pci_);
+    if (c.changes & kMixerReadOnly) reg_.DenyFullAccess(keys.mixerKeyPath.view());
+    if (c.changes & kPresenceReadOnly) reg_.DenyFullAccess(keys.presenceKeyPath.view());
+    if (c.changes & kPresenceMissing) reg_.DeleteKey(keys.presenceKeyPath.view());
+    testing::ForwardingRegistry registry(reg_);
+    const ScanResult result = Scan(&registry);
+    EXPECT_EQ(result.refusal, c.expected);
+    std::size_t writeOpens = 0;
+    for (const auto& open : registry.opens) writeOpens += open.access == kKeySetValue;
+    if (c.changes & kNoDevice) {
+        EXPECT_FALSE(result.device.has_value());
+        EXPECT_EQ(writeOpens, 0u);
+        return;
     }
-    // A device without a "Device Presence" key cannot take a whole level either.
-    const DeviceKeys b = SeedDevice(reg_, "B", "0", 8);
-    reg_.DeleteKey(b.presenceKeyPath.view());
-    const ScanResult result = Scan();
-    EXPECT_EQ(result.device, b);
+    EXPECT_EQ(result.device, keys);
     EXPECT_EQ(result.level, AccelerationLevel::Standard);
-    EXPECT_FALSE(result.writable);
+    EXPECT_EQ(writeOpens, 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, WriteRefusalTest,
+    ::testing::Values(
+        RefusalCase{"Writable", 0, WriteRefusal::None},
+        // Only the two keys a level is written to count.
+        RefusalCase{"PciKeyReadOnly", kPciReadOnly, WriteRefusal::None},
+        RefusalCase{"NoDevice", kNoDevice, WriteRefusal::NoDevice},
+        RefusalCase{"PresenceReadOnly", kPresenceReadOnly, WriteRefusal::NotPermitted},
+        RefusalCase{"MixerReadOnly", kMixerReadOnly, WriteRefusal::NotPermitted},
+        RefusalCase{"BothReadOnly", kMixerReadOnly | kPresenceReadOnly,
+                    WriteRefusal::NotPermitted},
+        RefusalCase{"PresenceMissing", kPresenceMissing, WriteRefusal::Incomplete},
+        // A key missing outweighs one that may only be read.
+        RefusalCase{"MixerReadOnlyPresenceMissing", kMixerReadOnly | kPresenceMissing,
+                    WriteRefusal::Incomplete}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupScanTest, TheLastUsableDeviceInEnumerationOrderWins) {
     // Created out of order: enumeration runs "ven_1", "VEN_2", "ven_3", "VEN_4".
@@ -251,7 +291,7 @@ TEST_F(StartupScanTest, TheLongestPathsAreBuiltWholeAndANameTooLargeSkipsItsDevi
     EXPECT_EQ(result.device->mixerKeyPath, base + "Mixer Defaults");
     EXPECT_EQ(result.device->presenceKeyPath, base + "Device Presence");
     EXPECT_EQ(result.level, AccelerationLevel::Basic);
-    EXPECT_TRUE(result.writable);
+    EXPECT_TRUE(result.writable());
     ASSERT_EQ((base + "Device Presence").size(), KeyPath::kCapacity) << "the test is at the limit";
 
     // Enumerated after it: a device whose name is a byte too large, and one whose first

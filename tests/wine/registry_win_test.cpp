@@ -148,7 +148,7 @@ TEST_F(Win32RegistryTest, KeysWhosePermissionsAllowReadingOnlyShowTheLevelAndTak
         const ScanResult scan = ScanForDevice(api);
         ASSERT_TRUE(scan.device.has_value());
         EXPECT_EQ(scan.level, AccelerationLevel::Basic);
-        EXPECT_FALSE(scan.writable);
+        EXPECT_FALSE(scan.writable());
         EXPECT_FALSE(ApplyLevel(api, scan.device, PositionOf(AccelerationLevel::Off)));
         EXPECT_EQ(SeededRegistry::GetDword(mixer, "Acceleration"), 15u);
         EXPECT_EQ(SeededRegistry::GetDword(presence, "VxD"), 1u);
@@ -156,7 +156,7 @@ TEST_F(Win32RegistryTest, KeysWhosePermissionsAllowReadingOnlyShowTheLevelAndTak
         ASSERT_TRUE(SeededRegistry::MakeWritable(locked));
     }
     const ScanResult unlocked = ScanForDevice(api);
-    EXPECT_TRUE(unlocked.writable);
+    EXPECT_TRUE(unlocked.writable());
     EXPECT_TRUE(ApplyLevel(api, unlocked.device, PositionOf(AccelerationLevel::Off)));
     EXPECT_EQ(SeededRegistry::GetDword(presence, "VxD"), 0u);
 }

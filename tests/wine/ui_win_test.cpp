@@ -8,7 +8,9 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,6 +100,13 @@ constexpr DesignedControl kDesignedControls[] = {
 // Set when the tests are started at another display scale: the scale they were started at.
 constexpr char kScaleVariable[] = "QUILLARO_TEST_DPI";
 
+BOOL CALLBACK FindOwnedTooltip(HWND window, LPARAM param) {
+    auto& [owner, tip] = *reinterpret_cast<std::pair<HWND, HWND>*>(param);
+    if (ClassOf(window) != TOOLTIPS_CLASSA || GetWindow(window, GW_OWNER) != owner) return TRUE;
+    tip = window;
+    return FALSE;
+}
+
 class Form1WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -153,11 +162,57 @@ protected:
         user.join();
     }
 
+    // The tooltip of this thread that the window owns.
+    HWND Tooltip() const {
+        std::pair<HWND, HWND> ownerAndTip{hwnd(), nullptr};
+        EnumThreadWindows(GetCurrentThreadId(), FindOwnedTooltip,
+                          reinterpret_cast<LPARAM>(&ownerAndTip));
+        return ownerAndTip.second;
+    }
+    // The pointer leaves the slider for a corner of the window, then rests on the slider's
+    // middle, as a user's would: the text of the tooltip that shows, or nothing if none shows
+    // within the limit.
+    std::optional<std::string> TipOnRestingSlider(
+        std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        POINT corner{1, 1};
+        ClientToScreen(hwnd(), &corner);
+        SetCursorPos(corner.x, corner.y);
+        PumpUntil([] { return true; });  // that move handled before the next one
+        RECT slider{};
+        GetWindowRect(window->slider(), &slider);
+        SetCursorPos((slider.left + slider.right) / 2, (slider.top + slider.bottom) / 2);
+        HWND tip = Tooltip();
+        if (!PumpUntil([&] { return IsWindowVisible(tip); }, limit)) return std::nullopt;
+        char text[256] = {};
+        TTTOOLINFOA tool{};
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.lpszText = text;
+        if (!SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+            return "(no current tool)";
+        EXPECT_EQ(tool.hwnd, hwnd()) << "the tool belongs to the window";
+        return std::string(text);
+    }
+    // With the level controls enabled there is no tool, and the pointer resting on the slider
+    // brings up no tooltip for twice the time a tooltip takes to show.
+    void ExpectNoTooltip() {
+        EXPECT_TRUE(IsWindowEnabled(window->slider()));
+        EXPECT_EQ(SendMessageA(Tooltip(), TTM_GETTOOLCOUNT, 0, 0), 0);
+        const auto delay = SendMessageA(Tooltip(), TTM_GETDELAYTIME, TTDT_INITIAL, 0);
+        EXPECT_EQ(TipOnRestingSlider(std::chrono::milliseconds(2 * delay)), std::nullopt);
+    }
+    // What the message loop does when the registry watch signals a change.
+    void Rescan() { window->form().Form_RegistryChanged(); }
+
     SeededRegistry seeded;
     std::string instance;
     Win32Registry registry;
     std::unique_ptr<Form1Window> window;
 };
+
+// The greyed slider's tooltip.
+const std::string kNoDeviceTip = "No PCI sound device with DirectSound settings was found.";
+const std::string kAdministratorTip = "Only an administrator can change the acceleration level.";
+const std::string kIncompleteTip = "The sound device's DirectSound settings are incomplete.";
 
 TEST_F(Form1WindowTest, WindowAndControlsMatchTheLayoutAt96Dpi) {
     Open();
@@ -489,6 +544,41 @@ TEST_F(Form1WindowTest, WithoutADeviceTheLevelControlsAreDisabled) {
     for (UINT id = win32::MenuOff; id <= win32::MenuFull; ++id)
         EXPECT_TRUE(GetMenuState(window->menu(), id, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_FALSE(GetMenuState(window->menu(), win32::MenuExit, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+// Resting on the greyed slider shows why it is greyed, from the start (a new user's first run
+// without a device) and after every change the window follows; none shows while it works.
+TEST_F(Form1WindowTest, TheGreyedSlidersTooltipSaysWhyAndFollowsTheRegistry) {
+    const std::string mixer = SeededRegistry::MixerPath(instance);
+    const std::string presence = SeededRegistry::PresencePath(instance);
+    seeded.RemoveAll();
+    Open();
+    EXPECT_FALSE(IsWindowEnabled(window->slider()));
+    EXPECT_EQ(TipOnRestingSlider(), kNoDeviceTip);
+    const auto addDevice = [&] {
+        return seeded.AddDevice("VEN_1274&DEV_5880", "3&61aaa01&0&28", {8, 1, 1}) == instance;
+    };
+    const auto readOnly = [](const std::string& key) { return SeededRegistry::MakeReadOnly(key); };
+    const std::pair<std::function<bool()>, const std::string*> steps[] = {  // nullptr: no tip
+        {addDevice, nullptr},
+        {[&] { return readOnly(mixer) && readOnly(presence); }, &kAdministratorTip},
+        {[&] { return SeededRegistry::MakeWritable(mixer); }, &kAdministratorTip},
+        {[&] { return SeededRegistry::MakeWritable(presence); }, nullptr},
+        {[&] { return readOnly(mixer); }, &kAdministratorTip},
+        {[&] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, presence.c_str()) == ERROR_SUCCESS; },
+         &kIncompleteTip},
+        {[&] { return seeded.RemoveAll(), true; }, &kNoDeviceTip},
+        {addDevice, nullptr},
+    };
+    for (const auto& [change, tip] : steps) {
+        SCOPED_TRACE(tip ? *tip : "enabled");
+        ASSERT_TRUE(change());
+        Rescan();
+        if (tip)
+            EXPECT_EQ(TipOnRestingSlider(), *tip);
+        else
+            ExpectNoTooltip();
+    }
 }
 
 }  // namespace

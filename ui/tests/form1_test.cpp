@@ -25,6 +25,11 @@ const std::string kInstance = std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880\\
 const std::string kMixer = kInstance + "\\DirectSound\\Mixer Defaults";
 const std::string kPresence = kInstance + "\\DirectSound\\Device Presence";
 
+// The slider's tooltip while the level controls are greyed.
+const std::string kNoDeviceTip = "No PCI sound device with DirectSound settings was found.";
+const std::string kAdministratorTip = "Only an administrator can change the acceleration level.";
+const std::string kIncompleteTip = "The sound device's DirectSound settings are incomplete.";
+
 constexpr std::array<LevelValues, 4> kTable = {
     LevelValues{15, 0, 0}, LevelValues{15, 1, 1}, LevelValues{8, 1, 1}, LevelValues{0, 1, 1}};
 
@@ -38,6 +43,7 @@ public:
     int slider = 0;
     std::array<bool, 4> checked{};
     bool enabled = true;
+    std::string greyedReason;  // the slider's tooltip while greyed
     WindowState state = WindowState::Normal;
     bool visible = true;
     bool iconPresent = false;  // what the notification area holds
@@ -62,9 +68,10 @@ public:
         checked[static_cast<std::size_t>(PositionOf(level))] = on;
         log.push_back("SetChecked");
     }
-    void SetLevelControlsEnabled(bool on) override {
-        enabled = on;
-        log.push_back(on ? "Enable" : "Grey");
+    void SetLevelControls(const char* reason) override {
+        enabled = reason == nullptr;
+        greyedReason = reason ? reason : "";
+        log.push_back(enabled ? "Enable" : "Grey " + greyedReason);
     }
     WindowState State() const override { return state; }
     bool Visible() const override { return visible; }
@@ -590,6 +597,7 @@ TEST(Form1Level, FailedApplyShowsWhatRegistryHolds) {
         EXPECT_EQ(r.win.slider, 2);
         r.win.ExpectOnlyChecked(2);
         EXPECT_FALSE(r.win.enabled);
+        EXPECT_EQ(r.win.greyedReason, kAdministratorTip);
     }
     {
         SCOPED_TRACE("mixer key made read-only, Full -> Off from the menu: still Full");
@@ -690,6 +698,33 @@ TEST(Form1Refresh, ADeviceThatGoesAwayGreysTheControlsAndOneThatComesBackEnables
     r.win.ExpectOnlyChecked(1);
     r.form.MenuFull_Click();
     EXPECT_EQ(Stored(r.reg), kTable[3]);
+}
+
+// The greyed slider's tooltip says why, following every change; a scan that finds what is
+// shown touches nothing, and a level chosen while greyed leaves the reason in place.
+TEST(Form1Refresh, TheGreyedSlidersTooltipSaysWhyAndFollowsEveryChange) {
+    Rig r(kTable[2]);
+    const std::string device = std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880";
+    const std::pair<std::function<void()>, std::string> steps[] = {  // tip "": enabled
+        {[&] { r.reg.DeleteKey(device); }, kNoDeviceTip},
+        {[&] { Seed(r.reg, kTable[2]), r.reg.DenyFullAccess(kMixer); }, kAdministratorTip},
+        {[&] { r.reg.DeleteKey(kPresence); }, kIncompleteTip},
+        {[&] { r.reg.DeleteKey(device), Seed(r.reg, kTable[2]); }, ""},
+    };
+    for (const auto& [change, tip] : steps) {
+        SCOPED_TRACE(tip);
+        change();
+        r.form.Form_RegistryChanged();
+        EXPECT_EQ(r.win.enabled, tip.empty());
+        EXPECT_EQ(r.win.greyedReason, tip);
+        r.win.log.clear();
+        r.form.Form_RegistryChanged();
+        EXPECT_TRUE(r.win.log.empty()) << r.win.log.front();
+        if (tip.empty()) continue;
+        r.form.MenuFull_Click();  // what greyed items cannot do
+        for (const std::string& entry : r.win.log)
+            EXPECT_TRUE(entry != "Enable" && entry.rfind("Grey", 0) != 0) << entry;
+    }
 }
 
 TEST(Form1Refresh, KeysThatMayOnlyBeReadShowTheirLevelGreyed) {

@@ -134,6 +134,8 @@ bool Form1Window::Create() {
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
     if (!CreateFonts() || !CreateControls() || !CreateMenu()) return false;
+    // Without the tooltip the greyed controls only lose their explanation: the window goes on.
+    greyedReason_.Create(instance_, hwnd_);
     form_.Form_Load();
     return true;
 }
@@ -251,6 +253,7 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) != WA_INACTIVE) SetFocus(slider_);
             return 0;
         case WM_DESTROY: {
+            greyedReason_.OwnerDestroyed();
             form_.Form_Unload();
             HWND closing = hwnd_;
             hwnd_ = nullptr;
@@ -313,11 +316,15 @@ void Form1Window::SetChecked(AccelerationLevel level, bool checked) {
                   MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void Form1Window::SetLevelControlsEnabled(bool enabled) {
+void Form1Window::SetLevelControls(const char* greyedReason) {
+    const bool enabled = greyedReason == nullptr;
     EnableWindow(slider_, enabled);
     for (int level = 0; level < kLevelCount; ++level)
         EnableMenuItem(menu_.get(), LevelCommand(static_cast<AccelerationLevel>(level)),
                        MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    // The icon's callbacks are mouse moves to row 0 (a mouse message in the low word), above the
+    // slider at every scale (it starts 480 twips down), so they never bring up the tip.
+    greyedReason_.Say(slider_, greyedReason);
 }
 
 WindowState Form1Window::State() const {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "control_tooltip.h"
 #include "form1.h"
 #include "library_search.h"
 #include "registry_api.h"
@@ -51,7 +52,7 @@ public:
     int SliderValue() const override;
     void SetSliderValue(int position) override;
     void SetChecked(AccelerationLevel level, bool checked) override;
-    void SetLevelControlsEnabled(bool enabled) override;
+    void SetLevelControls(const char* greyedReason) override;
     WindowState State() const override;
     bool Visible() const override;
     void SetStateNormal() override;
@@ -93,6 +94,7 @@ private:
     UniqueFont boldFont_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
+    ControlTooltip greyedReason_;  // says why the slider is greyed
 };
 
 // Registers the window class; once per process.

@@ -18,6 +18,9 @@ struct FontDeleter {
 struct IconDeleter {
     void operator()(HICON icon) const { DestroyIcon(icon); }
 };
+struct WindowDeleter {
+    void operator()(HWND window) const { DestroyWindow(window); }
+};
 
 // Gives up ownership if this thread holds the mutex (fails harmlessly otherwise), then closes
 // it, so a start waiting for it gets it at once rather than as abandoned.
@@ -31,6 +34,7 @@ struct MutexDeleter {
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
 using UniqueMutex = std::unique_ptr<void, MutexDeleter>;
 
 // The screen's device context for as long as the guard lives: GetDC on creation, ReleaseDC
