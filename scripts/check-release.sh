@@ -4,6 +4,8 @@
 #    (system-dlls.txt): no C or C++ runtime, nothing a planted file could stand in for;
 #  - the 32-bit file holds an instruction the original Pentium lacks (i586-instructions.txt),
 #    or either file a static constructor, which nothing runs without the runtime;
+#  - the 64-bit file's exception directory, by which Windows unwinds its frames, is empty, out of
+#    order, or leaves out an instruction that moves the stack pointer or calls;
 #  - its header does not admit Windows 2000 (x86: NT 5.0) or XP x64 (x64: NT 5.2);
 #  - it imports a function that the oldest Windows it is meant for lacks
 #    (imports-newer-than-xp.txt; x86 also imports-newer-than-2000.txt);
@@ -36,6 +38,7 @@ fault() {
 names_in() { sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$here/$1"; }
 
 headers=$("$tools-objdump" -p "$exe")
+field() { awk -v key="$1" '$1 == key { print $2 }' <<<"$headers"; }
 grep -q "file format $format\$" <<<"$headers" || fault "not a $format file"
 
 # "DLL Name: X" opens each library's list of "<address> <hint> <function>" lines.
@@ -92,7 +95,59 @@ if [ "$arch" = x86 ]; then
   fi
 fi
 
-field() { awk -v key="$1" '$1 == key { print $2 }' <<<"$headers"; }
+if [ "$arch" = x64 ]; then
+  # 64-bit Windows unwinds a frame by the RUNTIME_FUNCTION entries of the exception directory
+  # (begin, end and unwind data, three addresses relative to the image base), which it searches
+  # in order of address; a function without one is taken for a leaf, one that neither moves the
+  # stack pointer nor calls. So every instruction that moves it or calls must lie in an entry.
+  read -r table_rva table_size < <(awk '$1 == "Entry" && $2 == 3 { print $3, $4 }' <<<"$headers")
+  image_base=$((16#$(field ImageBase)))
+  table_size=$((16#${table_size:-0}))
+  table=""
+  if [ "$table_size" -ne 0 ]; then
+    table_address=$((image_base + 16#$table_rva))
+    table_offset=$("$tools-objdump" -h "$exe" | awk -v at="$table_address" '
+      function hex(s,   n, i) { n = 0; for (i = 1; i <= length(s); i++)
+                                  n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+                                return n }
+      $1 ~ /^[0-9]+$/ && hex($4) <= at && at < hex($4) + hex($3) { printf "%d\n", hex($6) + at - hex($4) }')
+    [ -n "$table_offset" ] || fault "its exception directory lies in no section"
+    [ -z "$table_offset" ] ||
+      table=$(od -An -v -tx4 --endian=little -j "$table_offset" -N "$table_size" "$exe")
+  fi
+  if [ -z "$table" ]; then
+    fault "its exception directory is empty: Windows cannot unwind a single frame of its code"
+  else
+    uncovered=$("$tools-objdump" -d -M intel --no-show-raw-insn --stop-address=$code_end "$exe" |
+      awk -v table="$table" -v base="$image_base" '
+        function hex(s,   n, i) { n = 0; for (i = 1; i <= length(s); i++)
+                                    n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+                                  return n }
+        BEGIN { gsub(/[ \t\n]+/, " ", table); sub(/^ /, "", table); n = split(table, word, " ")
+                for (entries = 0; 3 * entries + 3 <= n; entries++) {
+                  begin[entries] = hex(word[3 * entries + 1]); end[entries] = hex(word[3 * entries + 2])
+                  if (end[entries] <= begin[entries] ||
+                      (entries > 0 && begin[entries] < end[entries - 1]))
+                    print "order " word[3 * entries + 1] "-" word[3 * entries + 2] }
+                j = 0 }
+        /^ *[0-9a-f]+:\t/ {
+          address = $1; sub(/:$/, "", address); at = hex(address) - base
+          line = $0; sub(/^ *[0-9a-f]+:\t/, "", line)
+          if (line !~ /^(call|push|pop|enter|leave)(f|fq|q)?( |$)/ && line !~ /^[a-z]+ +rsp,/) next
+          while (j < entries && end[j] <= at) j++
+          if (j == entries || at < begin[j]) print "0x" address ": " line }')
+    disorder=$(sed -n 's/^order //p' <<<"$uncovered")
+    uncovered=$(sed '/^order /d' <<<"$uncovered")
+    [ -z "$disorder" ] || fault "its exception directory is not in order of address (which Windows" \
+      "searches it by), from the entry $(head -1 <<<"$disorder")"
+    if [ -n "$uncovered" ]; then
+      fault "holds $(wc -l <<<"$uncovered") stack or call instruction(s) outside every" \
+            "function of its exception directory, the first:"
+      head -5 <<<"$uncovered" | sed 's/^/  /' >&2
+    fi
+  fi
+fi
+
 for kind in Subsystem OSystem; do
   found="$(field "Major${kind}Version").$(field "Minor${kind}Version")"
   [ "$found" = "${oldest[0]}.${oldest[1]}" ] ||

@@ -31,6 +31,18 @@ expect_fault() {
     echo "ok: $(basename "$(dirname "$1")"): \"$2\""
   fi
 }
+# expect_no_fault FILE TEXT: whatever else the check finds in FILE, it must not say TEXT.
+expect_no_fault() {
+  local output
+  output=$(bash "$root/scripts/check-release.sh" "$1" 2>&1) || true
+  if grep -qF -- "$2" <<<"$output"; then
+    echo "FAIL: $(basename "$(dirname "$1")")/$(basename "$1"): expected nothing about \"$2\"; got:" >&2
+    echo "$output" >&2
+    failures=$((failures + 1))
+  else
+    echo "ok: $(basename "$(dirname "$1")"): nothing about \"$2\""
+  fi
+}
 # build CASE ARCH-COMPILER SOURCE FLAGS...: compiles SOURCE into CASE/Quillaro-<version>-ARCH.exe.
 build() {
   local case=$1 arch=$2 source=$3
@@ -85,6 +97,43 @@ static DWORD started = GetTickCount();
 extern "C" void start() { ExitProcess(started != 0); }' \
   -nostdlib -Wl,-e,_start -lkernel32 "${oldest_x86[@]}"
 expect_fault "constructor/Quillaro-$version-x86.exe" "static constructors or destructors"
+
+# The 64-bit code without unwind tables: Windows finds no entry for a function that moves the
+# stack or calls, whether all the code lacks them (an empty exception directory) or one object
+# does. Built with them, the same program passes this check, also when it is not in order.
+unwinding='#include <windows.h>
+__attribute__((noinline)) DWORD Length(const char* text) {
+    char copy[64];
+    lstrcpynA(copy, text, sizeof copy);
+    return static_cast<DWORD>(lstrlenA(copy));
+}'
+no_tables=(-fno-asynchronous-unwind-tables -fno-unwind-tables)
+entry='DWORD Length(const char*);
+extern "C" void start() { ExitProcess(Length("x")); }'
+bare=(-fno-exceptions -nostdlib -Wl,-e,start -lkernel32 "${oldest_x64[@]}")
+build no-tables x64 "$unwinding
+$entry" "${no_tables[@]}" "${bare[@]}"
+expect_fault "no-tables/Quillaro-$version-x64.exe" "its exception directory is empty"
+mkdir -p one-object
+printf '%s\n' "$unwinding" >one-object/length.cpp
+x86_64-w64-mingw32-g++-win32 -O1 -fno-exceptions "${no_tables[@]}" -c -o one-object/length.o \
+  one-object/length.cpp
+build one-object x64 "#include <windows.h>
+$entry" one-object/length.o "${bare[@]}"
+expect_fault "one-object/Quillaro-$version-x64.exe" "outside every function of its exception directory"
+build tables x64 "$unwinding
+$entry" "${bare[@]}"
+expect_no_fault "tables/Quillaro-$version-x64.exe" "exception directory"
+mkdir -p unordered
+cp "tables/Quillaro-$version-x64.exe" unordered/
+table=$((16#$(x86_64-w64-mingw32-objdump -h "unordered/Quillaro-$version-x64.exe" |
+  awk '$2 == ".pdata" { print $6 }')))
+for swap in "$table $((table + 12))" "$((table + 12)) $table"; do
+  read -r from to <<<"$swap"
+  dd if="tables/Quillaro-$version-x64.exe" of="unordered/Quillaro-$version-x64.exe" bs=1 \
+     skip="$from" seek="$to" count=12 conv=notrunc status=none
+done
+expect_fault "unordered/Quillaro-$version-x64.exe" "exception directory is not in order of address"
 
 # The real file under another version's name.
 mkdir -p renamed

@@ -7,10 +7,6 @@
 
 #include <cstddef>
 
-#ifdef _MSC_VER
-#pragma function(memcpy, memset, memcmp, strlen)
-#endif
-
 extern "C" {
 
 void* memcpy(void* to, const void* from, std::size_t size) {
