@@ -100,16 +100,17 @@ if [ "$arch" = x64 ]; then
   # (begin, end and unwind data, three addresses relative to the image base), which it searches
   # in order of address; a function without one is taken for a leaf, one that neither moves the
   # stack pointer nor calls. So every instruction that moves it or calls must lie in an entry.
+  # A hexadecimal number without its prefix, as objdump prints addresses.
+  hex='function hex(s,   n, i) { n = 0; for (i = 1; i <= length(s); i++)
+                                n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+                              return n }'
   read -r table_rva table_size < <(awk '$1 == "Entry" && $2 == 3 { print $3, $4 }' <<<"$headers")
   image_base=$((16#$(field ImageBase)))
   table_size=$((16#${table_size:-0}))
   table=""
   if [ "$table_size" -ne 0 ]; then
     table_address=$((image_base + 16#$table_rva))
-    table_offset=$("$tools-objdump" -h "$exe" | awk -v at="$table_address" '
-      function hex(s,   n, i) { n = 0; for (i = 1; i <= length(s); i++)
-                                  n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
-                                return n }
+    table_offset=$("$tools-objdump" -h "$exe" | awk -v at="$table_address" "$hex"'
       $1 ~ /^[0-9]+$/ && hex($4) <= at && at < hex($4) + hex($3) { printf "%d\n", hex($6) + at - hex($4) }')
     [ -n "$table_offset" ] || fault "its exception directory lies in no section"
     [ -z "$table_offset" ] ||
@@ -119,10 +120,7 @@ if [ "$arch" = x64 ]; then
     fault "its exception directory is empty: Windows cannot unwind a single frame of its code"
   else
     uncovered=$("$tools-objdump" -d -M intel --no-show-raw-insn --stop-address=$code_end "$exe" |
-      awk -v table="$table" -v base="$image_base" '
-        function hex(s,   n, i) { n = 0; for (i = 1; i <= length(s); i++)
-                                    n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
-                                  return n }
+      awk -v table="$table" -v base="$image_base" "$hex"'
         BEGIN { gsub(/[ \t\n]+/, " ", table); sub(/^ /, "", table); n = split(table, word, " ")
                 for (entries = 0; 3 * entries + 3 <= n; entries++) {
                   begin[entries] = hex(word[3 * entries + 1]); end[entries] = hex(word[3 * entries + 2])
