@@ -151,8 +151,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"NoDevice", kNoDevice, WriteRefusal::NoDevice},
         RefusalCase{"PresenceReadOnly", kPresenceReadOnly, WriteRefusal::NotPermitted},
         RefusalCase{"MixerReadOnly", kMixerReadOnly, WriteRefusal::NotPermitted},
-        RefusalCase{"BothReadOnly", kMixerReadOnly | kPresenceReadOnly,
-                    WriteRefusal::NotPermitted},
         RefusalCase{"PresenceMissing", kPresenceMissing, WriteRefusal::Incomplete},
         // A key missing outweighs one that may only be read.
         RefusalCase{"MixerReadOnlyPresenceMissing", kMixerReadOnly | kPresenceMissing,

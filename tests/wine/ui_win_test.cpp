@@ -558,17 +558,16 @@ TEST_F(Form1WindowTest, TheGreyedSlidersTooltipSaysWhyAndFollowsTheRegistry) {
     const auto addDevice = [&] {
         return seeded.AddDevice("VEN_1274&DEV_5880", "3&61aaa01&0&28", {8, 1, 1}) == instance;
     };
-    const auto readOnly = [](const std::string& key) { return SeededRegistry::MakeReadOnly(key); };
+    // The tool goes, comes back, takes another text while greyed, and goes again.
     const std::pair<std::function<bool()>, const std::string*> steps[] = {  // nullptr: no tip
         {addDevice, nullptr},
-        {[&] { return readOnly(mixer) && readOnly(presence); }, &kAdministratorTip},
-        {[&] { return SeededRegistry::MakeWritable(mixer); }, &kAdministratorTip},
-        {[&] { return SeededRegistry::MakeWritable(presence); }, nullptr},
-        {[&] { return readOnly(mixer); }, &kAdministratorTip},
+        {[&] {
+             return SeededRegistry::MakeReadOnly(mixer) && SeededRegistry::MakeReadOnly(presence);
+         },
+         &kAdministratorTip},
         {[&] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, presence.c_str()) == ERROR_SUCCESS; },
          &kIncompleteTip},
-        {[&] { return seeded.RemoveAll(), true; }, &kNoDeviceTip},
-        {addDevice, nullptr},
+        {[&] { return seeded.RemoveAll(), addDevice(); }, nullptr},
     };
     for (const auto& [change, tip] : steps) {
         SCOPED_TRACE(tip ? *tip : "enabled");
