@@ -51,9 +51,9 @@ bool RegistryWatch::Arm() {
 
 bool RegistryWatch::Watch(const Path& path) {
     auto watch = [&](UniqueKey& key, const Path& keyPath, BOOL subtree, DWORD changes,
-                     HANDLE event) {
+                     HANDLE event, REGSAM access) {
         HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_NOTIFY, &opened) !=
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, access, &opened) !=
             ERROR_SUCCESS)
             return false;
         key.reset(opened);
@@ -61,23 +61,25 @@ bool RegistryWatch::Watch(const Path& path) {
         // (ERROR_KEY_DELETED).
         return register_(opened, subtree, changes, event, TRUE) == ERROR_SUCCESS;
     };
-    if (!watch(key_, path, TRUE, kChanges, events_.handles[0])) {
+    // Querying the watched key below needs KEY_QUERY_VALUE on Windows (Wine does not ask for it).
+    if (!watch(key_, path, TRUE, kChanges, events_.handles[0], KEY_NOTIFY | KEY_QUERY_VALUE)) {
         key_.reset();
         return false;
     }
     if (path.empty()) return true;  // the root is never deleted
     Path parent = path;
     ToParent(parent);
-    if (!watch(parent_, parent, FALSE, REG_NOTIFY_CHANGE_NAME, events_.handles[1])) {
+    if (!watch(parent_, parent, FALSE, REG_NOTIFY_CHANGE_NAME, events_.handles[1], KEY_NOTIFY)) {
         key_.reset();
         parent_.reset();
         return false;
     }
-    // A key deleted before its parent was watched would go unreported: look again now.
-    HKEY again = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_NOTIFY, &again) == ERROR_SUCCESS)
-        RegCloseKey(again);
-    else
+    // A key deleted before its parent was watched would go unreported: ask the key held, not
+    // the path, which another program may have created again meanwhile (a deleted key's handle
+    // answers ERROR_KEY_DELETED). Where the answer tells nothing, signal: reading again is cheap.
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         SetEvent(events_.handles[1]);
     return true;
 }

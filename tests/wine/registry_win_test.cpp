@@ -232,5 +232,38 @@ TEST_F(Win32RegistryTest, WatchOfAKeyDeletedBeforeItsRegistrationMovesToTheKeyAb
     EXPECT_EQ(watch.watchedPath(), instance);
 }
 
+// Another program deletes the watched key and creates it again after the watch registered on it
+// and before it watches the key above. The key has no subkeys, as a key whose tree is being
+// deleted has at the end, so nothing below it reports: the handle held is the deleted key's,
+// which never reports again, while the path names a key that exists.
+struct CreateAgainAfterRegistering {
+    static inline std::string doomed;  // deleted and created again at the first registration
+    static LONG WINAPI Register(HKEY key, BOOL subtree, DWORD filter, HANDLE event, BOOL async) {
+        const LONG answer = RegNotifyChangeKeyValue(key, subtree, filter, event, async);
+        if (!doomed.empty()) {
+            EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, doomed.c_str()), ERROR_SUCCESS);
+            EXPECT_TRUE(SeededRegistry::SetDword(doomed, "Acceleration", 8));
+            doomed.clear();
+        }
+        return answer;
+    }
+};
+
+TEST_F(Win32RegistryTest, WatchOfAKeyCreatedAgainWhileBeingWatchedSignalsAndThenWatchesTheNewKey) {
+    const std::string mixer =
+        SeededRegistry::MixerPath(seeded.AddDevice("VEN_AGAIN", "0", {0, 1, 1}));
+    CreateAgainAfterRegistering::doomed = mixer;
+    RegistryWatch watch(mixer, CreateAgainAfterRegistering::Register);
+    ASSERT_TRUE(watch.Arm());
+    ASSERT_TRUE(CreateAgainAfterRegistering::doomed.empty());
+    EXPECT_TRUE(Signalled(watch)) << "the watch holds the deleted key and will never report";
+
+    ASSERT_TRUE(watch.Arm());
+    EXPECT_EQ(watch.watchedPath(), mixer);
+    EXPECT_FALSE(Signalled(watch));
+    ASSERT_TRUE(SeededRegistry::SetDword(mixer, "Acceleration", 15));
+    EXPECT_TRUE(WaitUntil([&] { return Signalled(watch); }));
+}
+
 }  // namespace
 }  // namespace quillaro
