@@ -155,6 +155,7 @@ protected:
         ASSERT_NE(icon, nullptr);
         ClickAt(CentreOf(icon), true, 1);
         ASSERT_TRUE(WaitUntil([] { return OpenPopupMenu() != nullptr; }));
+        ASSERT_TRUE(WaitForMenuKeys(window)) << "foreground " << GetForegroundWindow();
         for (int i = 0; i < presses; ++i) PressKey(key);
         PressKey(VK_RETURN);
         ASSERT_TRUE(WaitUntil([] { return OpenPopupMenu() == nullptr; }));
@@ -179,6 +180,7 @@ protected:
             marks.resize(4);
             return marks == expected;
         });
+        EXPECT_TRUE(WaitForMenuKeys(window)) << "foreground " << GetForegroundWindow();
         PressKey(VK_ESCAPE);
         EXPECT_TRUE(WaitUntil([] { return OpenPopupMenu() == nullptr; }));
         return marks;

@@ -153,8 +153,9 @@ protected:
     // Opens the pop-up menu through the icon's callback and chooses an item by keyboard:
     // `downs` presses of the down arrow from no selection, then Return.
     void ChooseFromPopup(int downs, WORD direction = VK_DOWN) {
-        std::thread user([=] {
+        std::thread user([this, downs, direction] {
             if (!WaitUntil([] { return OpenPopupMenu() != nullptr; })) return;
+            EXPECT_TRUE(WaitForMenuKeys(hwnd()));
             for (int i = 0; i < downs; ++i) PressKey(direction);
             PressKey(VK_RETURN);
         });
@@ -368,6 +369,7 @@ TEST_F(Form1WindowTest, PopupMenuItemsHoldTheirCaptions) {
         for (int i = 0; i < 6; ++i) GetMenuItemRect(hwnd(), window->menu(), i, &items[i]);
         GetClientRect(OpenPopupMenu(), &menuClient);
         measured = true;
+        EXPECT_TRUE(WaitForMenuKeys(hwnd()));
         PressKey(VK_ESCAPE);
     });
     IconCallback(WM_RBUTTONDOWN);  // returns once the menu has closed

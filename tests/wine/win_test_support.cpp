@@ -101,6 +101,10 @@ HWND OpenPopupMenu() {
     return menu && IsWindowVisible(menu) ? menu : nullptr;
 }
 
+bool WaitForMenuKeys(HWND owner) {
+    return WaitUntil([&] { return GetForegroundWindow() == owner; });
+}
+
 namespace {
 
 // Runs Wine's reg.exe with the arguments; its output, and whether it ended with status 0.
