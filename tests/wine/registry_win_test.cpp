@@ -196,9 +196,11 @@ TEST_F(Win32RegistryTest, WatchSignalsChangesBelowTheKeyAndFollowsItsCreationAnd
     EXPECT_EQ(watch.watchedPath(), kPci);
 }
 
-// Another program deletes the watched key between the watch's opening it and its registration.
-struct DeleteBeforeRegistering {
-    static inline std::string doomed;  // deleted at the first registration, then ""
+// Another program deletes the watched key at the watch's first registration: before it, or
+// after it, creating the key again at once.
+struct DeletedAtRegistering {
+    static inline std::string doomed;  // deleted before the first registration, then ""
+    static inline std::string again;   // deleted after it and created again, then ""
     static inline std::vector<LONG> answers;
     static LONG WINAPI Register(HKEY key, BOOL subtree, DWORD filter, HANDLE event, BOOL async) {
         if (!doomed.empty()) {
@@ -206,6 +208,11 @@ struct DeleteBeforeRegistering {
             doomed.clear();
         }
         answers.push_back(RegNotifyChangeKeyValue(key, subtree, filter, event, async));
+        if (!again.empty()) {
+            EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, again.c_str()), ERROR_SUCCESS);
+            EXPECT_TRUE(SeededRegistry::SetDword(again, "Acceleration", 8));
+            again.clear();
+        }
         return answers.back();
     }
 };
@@ -213,14 +220,14 @@ struct DeleteBeforeRegistering {
 TEST_F(Win32RegistryTest, WatchOfAKeyDeletedBeforeItsRegistrationMovesToTheKeyAbove) {
     const std::string instance = seeded.AddDevice("VEN_GONE", "0", {8, 1, 1});
     const std::string device = kPci + "\\VEN_GONE";
-    DeleteBeforeRegistering::doomed = device;
-    DeleteBeforeRegistering::answers.clear();
-    RegistryWatch watch(instance, DeleteBeforeRegistering::Register);
+    DeletedAtRegistering::doomed = device;
+    DeletedAtRegistering::answers.clear();
+    RegistryWatch watch(instance, DeletedAtRegistering::Register);
     ASSERT_TRUE(watch.Arm());
     EXPECT_TRUE(watch.armed());
     // The registration on the deleted key was refused, those on the PCI key and its parent
     // taken.
-    EXPECT_EQ(DeleteBeforeRegistering::answers,
+    EXPECT_EQ(DeletedAtRegistering::answers,
               (std::vector<LONG>{ERROR_KEY_DELETED, ERROR_SUCCESS, ERROR_SUCCESS}));
     EXPECT_EQ(watch.watchedPath(), kPci);
     EXPECT_FALSE(Signalled(watch));
@@ -232,30 +239,15 @@ TEST_F(Win32RegistryTest, WatchOfAKeyDeletedBeforeItsRegistrationMovesToTheKeyAb
     EXPECT_EQ(watch.watchedPath(), instance);
 }
 
-// Another program deletes the watched key and creates it again after the watch registered on it
-// and before it watches the key above. The key has no subkeys, as a key whose tree is being
-// deleted has at the end, so nothing below it reports: the handle held is the deleted key's,
-// which never reports again, while the path names a key that exists.
-struct CreateAgainAfterRegistering {
-    static inline std::string doomed;  // deleted and created again at the first registration
-    static LONG WINAPI Register(HKEY key, BOOL subtree, DWORD filter, HANDLE event, BOOL async) {
-        const LONG answer = RegNotifyChangeKeyValue(key, subtree, filter, event, async);
-        if (!doomed.empty()) {
-            EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, doomed.c_str()), ERROR_SUCCESS);
-            EXPECT_TRUE(SeededRegistry::SetDword(doomed, "Acceleration", 8));
-            doomed.clear();
-        }
-        return answer;
-    }
-};
-
+// The key created again has no subkeys, as a key whose tree is being deleted has at the end, so
+// nothing below it reports: the handle held is the deleted key's, while the path names a new key.
 TEST_F(Win32RegistryTest, WatchOfAKeyCreatedAgainWhileBeingWatchedSignalsAndThenWatchesTheNewKey) {
     const std::string mixer =
         SeededRegistry::MixerPath(seeded.AddDevice("VEN_AGAIN", "0", {0, 1, 1}));
-    CreateAgainAfterRegistering::doomed = mixer;
-    RegistryWatch watch(mixer, CreateAgainAfterRegistering::Register);
+    DeletedAtRegistering::again = mixer;
+    RegistryWatch watch(mixer, DeletedAtRegistering::Register);
     ASSERT_TRUE(watch.Arm());
-    ASSERT_TRUE(CreateAgainAfterRegistering::doomed.empty());
+    ASSERT_TRUE(DeletedAtRegistering::again.empty());
     EXPECT_TRUE(Signalled(watch)) << "the watch holds the deleted key and will never report";
 
     ASSERT_TRUE(watch.Arm());

@@ -60,10 +60,9 @@ int TrayIconCount();
 HWND FirstTrayIcon();
 // The visible pop-up menu window, if one is open.
 HWND OpenPopupMenu();
-// Waits until `owner`, the window of an open pop-up menu, is the foreground window: only then do
-// keys reach the menu. Wine can hand the program the focus-out of its window's hiding late,
-// inside the menu loop, and give the desktop the foreground; the program takes it back when its
-// menu loop goes idle, and a key pressed before that goes to the desktop and is lost.
+// Waits until `owner`, the window of an open pop-up menu, is the foreground window, which under
+// Wine it may become only once its menu loop goes idle (Wine notes, section n): a key pressed
+// before that goes to the desktop and is lost.
 bool WaitForMenuKeys(HWND owner);
 
 // An item of an open pop-up menu as the screen shows it: whether it has a check mark, and the

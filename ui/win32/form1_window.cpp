@@ -249,13 +249,11 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (HIWORD(wParam) == 0 && lParam == 0) OnCommand(LOWORD(wParam));
             return 0;
         case WM_ENTERIDLE:
-            // The menu loop has started, or has handled what came and waits again. A menu whose
-            // window is not the foreground one takes no keys, and a click elsewhere does not
-            // close it. The foreground taken before the menu can be lost by then: Wine hands the
-            // program the focus-out of its window's hiding late, sometimes only inside the
-            // menu loop, and then gives the foreground to the desktop. Ask again: Windows grants
-            // it while the shell's permission from the click on the icon lasts, or while the
-            // user works in the menu, and refuses it otherwise.
+            // The menu loop waits for input. A menu whose window is not the foreground one takes
+            // no keys, and a click elsewhere does not close it. Wine can take the foreground away
+            // inside the menu loop, when it reads the late focus-out of the window's hiding; ask
+            // again. Windows grants it while the shell's permission from the click lasts, or
+            // while the user works in the menu, and refuses it otherwise.
             if (wParam == MSGF_MENU && GetForegroundWindow() != hwnd_) SetForegroundWindow(hwnd_);
             return 0;
         case WM_ACTIVATE:
