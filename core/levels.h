@@ -13,6 +13,9 @@ enum class AccelerationLevel : int { Off = 0, Basic = 1, Standard = 2, Full = 3 
 
 inline constexpr int kLevelCount = 4;
 
+// Each level's name, by its number.
+inline constexpr const char* kLevelNames[kLevelCount] = {"Off", "Basic", "Standard", "Full"};
+
 // What a stored value says about the level. Callers compare it with numbers.
 enum class LevelCode : int {
     Unusable = -1,     // missing, unreadable, wrong size or type, or an unknown number

@@ -14,6 +14,8 @@ inline constexpr KeyHandle kHkeyLocalMachine = 0x80000002;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 // KEY_READ: query values, enumerate subkeys, be notified of changes.
 inline constexpr std::uint32_t kKeyRead = 0x20019;
+// KEY_QUERY_VALUE: read values, nothing else.
+inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
 // KEY_SET_VALUE: the one right writing a level needs.
 inline constexpr std::uint32_t kKeySetValue = 0x0002;
 

@@ -31,8 +31,10 @@ bool AppendSubkey(KeyPath& path, std::string_view name) {
     return path.Append(kSeparator) && path.Append(name);
 }
 
-// The last usable device into result; the PCI key is open while its subkeys are walked.
+// The last usable device into result, and how many others there are; the PCI key is open
+// while its subkeys are walked.
 void FindDevice(RegistryApi& api, ScanResult& result) {
+    std::uint32_t usable = 0;
     SubkeyList devices(api, kPciEnumKey);
     KeyName name;
     DeviceKeys device;
@@ -51,9 +53,23 @@ void FindDevice(RegistryApi& api, ScanResult& result) {
         const LevelCode code = ReadLevelCode(api, device.mixerKeyPath, kAccelerationValue);
         if (code == LevelCode::Unusable) continue;
         // A later usable device replaces an earlier one, and with it the level shown.
+        ++usable;
         result.level = LevelForCode(api, device, code);
         result.device = device;
     }
+    if (usable > 0) result.otherDevices = usable - 1;
+}
+
+// The chosen device's name, from the names of its keys as they stand in its mixer path:
+// PCI\<device>\<instance>\DirectSound\Mixer Defaults. Key names hold no backslash.
+void ReadNameOf(RegistryApi& api, const DeviceKeys& device, DeviceName& name) {
+    std::string_view names = device.mixerKeyPath.view();
+    names.remove_prefix(kPciEnumPath.size() + kSeparator.size());
+    names.remove_suffix(kSeparator.size() + kMixerKey.size());
+    std::size_t between = 0;
+    while (between < names.size() && names[between] != kSeparator.front()) ++between;
+    const std::size_t after = between + kSeparator.size();
+    ReadDeviceName(api, {names.data(), between}, {names.data() + after, names.size() - after}, name);
 }
 
 // Only a refusal of access says that the key is there and this account lacks the right. Any
@@ -79,7 +95,9 @@ WriteRefusal CheckDevice(RegistryApi& api, const DeviceKeys& device) {
 ScanResult ScanForDevice(RegistryApi& api) {
     ScanResult result;
     FindDevice(api, result);
-    if (result.device) result.refusal = CheckDevice(api, *result.device);
+    if (!result.device) return result;
+    result.refusal = CheckDevice(api, *result.device);
+    ReadNameOf(api, *result.device, result.name);
     return result;
 }
 

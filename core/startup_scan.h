@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "bounded_text.h"
+#include "device_name.h"
 #include "levels.h"
 #include "registry_api.h"
 
@@ -50,12 +51,16 @@ struct ScanResult {
     std::optional<AccelerationLevel> level;
     // Why a level may not be written to that device; None when both of its keys may be.
     WriteRefusal refusal = WriteRefusal::NoDevice;
+    // That device's name as the user knows it; empty when no device was found.
+    DeviceName name;
+    // How many other devices hold a usable "Acceleration", each keeping its own level.
+    std::uint32_t otherDevices = 0;
 
     bool writable() const { return refusal == WriteRefusal::None; }
 };
 
 // Walks every PCI device's first instance, then checks that the chosen device's keys may be
-// written by opening each for that and closing it again. Never writes. A device or instance
+// written by opening each for that and closing it again, and reads its name. Never writes. A device or instance
 // whose name cannot be read whole is skipped.
 ScanResult ScanForDevice(RegistryApi& api);
 

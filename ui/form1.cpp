@@ -8,7 +8,7 @@ namespace {
 constexpr AccelerationLevel kLevels[] = {AccelerationLevel::Off, AccelerationLevel::Basic,
                                          AccelerationLevel::Standard, AccelerationLevel::Full};
 
-// What the slider's tooltip says while the level controls are greyed; nothing while they work.
+// Why the level controls are greyed; nothing while they work.
 const char* GreyedReason(WriteRefusal refusal) {
     switch (refusal) {
         case WriteRefusal::None: break;
@@ -20,6 +20,29 @@ const char* GreyedReason(WriteRefusal refusal) {
             return "The sound device's DirectSound settings are incomplete.";
     }
     return nullptr;
+}
+
+void AppendDecimal(SliderTip& text, std::uint32_t number) {
+    char digits[10];
+    std::size_t count = 0;
+    do digits[count++] = static_cast<char>('0' + number % 10);
+    while ((number /= 10) != 0);
+    while (count > 0) (void)text.Append({&digits[--count], 1});
+}
+
+// While the level controls work: which device they set, and that the others keep their own
+// levels, so a user with two sound devices knows which one moves. Lines end in CR LF.
+void DeviceTip(const DeviceName& name, std::uint32_t otherDevices, SliderTip& tip) {
+    // Always fits: the tip has room for the longest name and the longest count.
+    (void)(tip.Assign("Sound device: ") && tip.Append(name.view()));
+    if (otherDevices == 0) return;
+    (void)tip.Append("\r\n");
+    if (otherDevices == 1) {
+        (void)tip.Append("1 other sound device with DirectSound settings keeps its own level.");
+        return;
+    }
+    AppendDecimal(tip, otherDevices);
+    (void)tip.Append(" other sound devices with DirectSound settings keep their own levels.");
 }
 }  // namespace
 
@@ -35,7 +58,9 @@ void Form1::Form_RegistryChanged() { Discover(); }
 void Form1::Discover() {
     ScanResult scan = ScanForDevice(registry_);
     device_ = std::move(scan.device);
-    Present({scan.level, scan.refusal});
+    ShowLevel(scan.level);
+    ShowLevelControls(scan.refusal, scan.name, scan.otherDevices);
+    discovered_ = true;
 }
 
 void Form1::Form_HiddenStart() {
@@ -74,21 +99,30 @@ void Form1::Form_Shown() {
     window_.NotifyIcon(TrayMessage::Delete);
 }
 
+// Slider at the level's position (0 for none) and a check mark on that level's item alone;
+// only what differs from what is shown is changed.
 void Form1::ShowLevel(std::optional<AccelerationLevel> level) {
-    Present({level, shown_ ? shown_->refusal : WriteRefusal::NoDevice});
+    const int position = level ? PositionOf(*level) : 0;
+    if (window_.SliderValue() != position) window_.SetSliderValue(position);
+    if (!discovered_ || level_ != level)
+        for (AccelerationLevel each : kLevels) window_.SetChecked(each, level == each);
+    level_ = level;
 }
 
-// Slider at the level's position (0 for none), a check mark on that level's item alone, and
-// the level controls enabled, or greyed with the reason; only what differs from what is shown
-// is changed.
-void Form1::Present(const Shown& shown) {
-    const int position = shown.level ? PositionOf(*shown.level) : 0;
-    if (window_.SliderValue() != position) window_.SetSliderValue(position);
-    if (!shown_ || shown_->level != shown.level)
-        for (AccelerationLevel each : kLevels) window_.SetChecked(each, shown.level == each);
-    if (!shown_ || shown_->refusal != shown.refusal)
-        window_.SetLevelControls(GreyedReason(shown.refusal));
-    shown_ = shown;
+// The level controls enabled or greyed, with the slider's tooltip; changed only when either
+// differs from what is shown.
+void Form1::ShowLevelControls(WriteRefusal refusal, const DeviceName& name,
+                              std::uint32_t otherDevices) {
+    const bool enabled = refusal == WriteRefusal::None;
+    SliderTip tip;
+    if (enabled)
+        DeviceTip(name, otherDevices, tip);
+    else
+        (void)tip.Assign(GreyedReason(refusal));
+    if (discovered_ && enabled == enabled_ && tip == tip_) return;
+    enabled_ = enabled;
+    tip_ = tip;
+    window_.SetLevelControls(enabled, tip_.c_str());
 }
 
 void Form1::Apply(int position) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "bounded_text.h"
+#include "device_name.h"
 #include "levels.h"
 #include "registry_api.h"
 #include "startup_scan.h"
@@ -28,9 +30,10 @@ public:
     // Moves the thumb; never raises the slider's Scroll event.
     virtual void SetSliderValue(int position) = 0;
     virtual void SetChecked(AccelerationLevel level, bool checked) = 0;
-    // The slider and the four level items: enabled when greyedReason is nullptr (there is a
-    // device to write to); otherwise greyed, with greyedReason on the slider's tooltip.
-    virtual void SetLevelControls(const char* greyedReason) = 0;
+    // The slider and the four level items, enabled (there is a device to write to) or greyed;
+    // tip is the slider's tooltip, and what it says to a screen reader: which device it sets
+    // while enabled, why it is greyed otherwise.
+    virtual void SetLevelControls(bool enabled, const char* tip) = 0;
     virtual WindowState State() const = 0;
     virtual bool Visible() const = 0;
     virtual void SetStateNormal() = 0;
@@ -54,6 +57,10 @@ protected:
     // Never deleted through this interface, so no destructor of it lands in a vtable.
     ~FormWindow() = default;
 };
+
+// The slider's tooltip: the device's name and a line on the other devices, or why it is greyed.
+inline constexpr std::size_t kLongestSliderTip = 96 + kLongestDeviceName;
+using SliderTip = BoundedText<kLongestSliderTip>;
 
 class Form1 {
 public:
@@ -87,27 +94,27 @@ public:
     void MenuExit_Click();
 
     const std::optional<DeviceKeys>& device() const { return device_; }
+    // What the slider's tooltip says now.
+    const SliderTip& sliderTip() const { return tip_; }
     bool iconInNotificationArea() const { return iconShown_; }
 
 private:
-    // What the slider, the check marks and the level controls' state show.
-    struct Shown {
-        std::optional<AccelerationLevel> level;
-        WriteRefusal refusal;  // None: the level controls are enabled
-        friend bool operator==(const Shown&, const Shown&) = default;
-    };
-
     void MenuLevel_Click(AccelerationLevel level);
     bool AddIcon();
     void Apply(int position);
     void Discover();
     void ShowLevel(std::optional<AccelerationLevel> level);
-    void Present(const Shown& shown);
+    void ShowLevelControls(WriteRefusal refusal, const DeviceName& name,
+                           std::uint32_t otherDevices);
 
     FormWindow& window_;
     RegistryApi& registry_;
     std::optional<DeviceKeys> device_;  // mixerKeyPath and presenceKeyPath of the device
-    std::optional<Shown> shown_;        // nothing until the first discovery
+    // What the window shows; nothing before the first discovery.
+    bool discovered_ = false;
+    std::optional<AccelerationLevel> level_;  // by the slider and the check marks
+    bool enabled_ = false;                    // the level controls
+    SliderTip tip_;
     bool iconShown_ = false;
 };
 

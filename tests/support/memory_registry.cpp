@@ -8,7 +8,6 @@ namespace quillaro::testing {
 
 namespace {
 
-constexpr std::uint32_t kKeyQueryValue = 0x0001;
 constexpr std::uint32_t kKeySetValue = 0x0002;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
 constexpr std::uint32_t kKeyRead = 0x20019;

@@ -119,7 +119,7 @@ protected:
     }
 
     void Open() {
-        window = std::make_unique<Form1Window>(GetModuleHandleA(nullptr), registry);
+        window = std::make_unique<Form1Window>(GetModuleHandleA(nullptr), registry, accessible, com);
         ASSERT_TRUE(window->Create());
         window->ShowFirstTime(SW_SHOWNORMAL);
         ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == hwnd(); }));
@@ -207,6 +207,8 @@ protected:
     SeededRegistry seeded;
     std::string instance;
     Win32Registry registry;
+    win32::ComApartment com;
+    win32::SliderAccessible accessible;
     std::unique_ptr<Form1Window> window;
 };
 
@@ -522,7 +524,7 @@ TEST_F(Form1WindowTest, NotificationAreaRestartAddsTheIconAgain) {
 // A later start asks with the registered message; a window still starting does not answer, so
 // the request cannot show it ahead of its own first show.
 TEST_F(Form1WindowTest, HiddenStartAndShowRequests) {
-    window = std::make_unique<Form1Window>(GetModuleHandleA(nullptr), registry);
+    window = std::make_unique<Form1Window>(GetModuleHandleA(nullptr), registry, accessible, com);
     ASSERT_TRUE(window->Create());
     const UINT request = RegisterWindowMessageA(win32::kShowRequestMessage);
     EXPECT_EQ(SendMessageA(hwnd(), request, 0, 0), 0);

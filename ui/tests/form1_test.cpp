@@ -29,6 +29,8 @@ const std::string kPresence = kInstance + "\\DirectSound\\Device Presence";
 const std::string kNoDeviceTip = "No PCI sound device with DirectSound settings was found.";
 const std::string kAdministratorTip = "Only an administrator can change the acceleration level.";
 const std::string kIncompleteTip = "The sound device's DirectSound settings are incomplete.";
+// While enabled: the device, named by its hardware ID where Windows keeps no name for it.
+const std::string kDeviceTip = "Sound device: PCI\\VEN_1274&DEV_5880";
 
 constexpr std::array<LevelValues, 4> kTable = {
     LevelValues{15, 0, 0}, LevelValues{15, 1, 1}, LevelValues{8, 1, 1}, LevelValues{0, 1, 1}};
@@ -43,7 +45,7 @@ public:
     int slider = 0;
     std::array<bool, 4> checked{};
     bool enabled = true;
-    std::string greyedReason;  // the slider's tooltip while greyed
+    std::string tip;  // the slider's tooltip
     WindowState state = WindowState::Normal;
     bool visible = true;
     bool iconPresent = false;  // what the notification area holds
@@ -68,10 +70,10 @@ public:
         checked[static_cast<std::size_t>(PositionOf(level))] = on;
         log.push_back("SetChecked");
     }
-    void SetLevelControls(const char* reason) override {
-        enabled = reason == nullptr;
-        greyedReason = reason ? reason : "";
-        log.push_back(enabled ? "Enable" : "Grey " + greyedReason);
+    void SetLevelControls(bool on, const char* text) override {
+        enabled = on;
+        tip = text;
+        log.push_back((enabled ? "Enable " : "Grey ") + tip);
     }
     WindowState State() const override { return state; }
     bool Visible() const override { return visible; }
@@ -596,7 +598,7 @@ TEST(Form1Level, FailedApplyShowsWhatRegistryHolds) {
         EXPECT_EQ(r.win.slider, 2);
         r.win.ExpectOnlyChecked(2);
         EXPECT_FALSE(r.win.enabled);
-        EXPECT_EQ(r.win.greyedReason, kAdministratorTip);
+        EXPECT_EQ(r.win.tip, kAdministratorTip);
     }
     {
         SCOPED_TRACE("mixer key made read-only, Full -> Off from the menu: still Full");
@@ -704,25 +706,25 @@ TEST(Form1Refresh, ADeviceThatGoesAwayGreysTheControlsAndOneThatComesBackEnables
 TEST(Form1Refresh, TheGreyedSlidersTooltipSaysWhyAndFollowsEveryChange) {
     Rig r(kTable[2]);
     const std::string device = std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880";
-    const std::pair<std::function<void()>, std::string> steps[] = {  // tip "": enabled
+    const std::pair<std::function<void()>, std::string> steps[] = {  // tip kDeviceTip: enabled
         {[&] { r.reg.DeleteKey(device); }, kNoDeviceTip},
         {[&] { Seed(r.reg, kTable[2]), r.reg.DenyFullAccess(kMixer); }, kAdministratorTip},
         {[&] { r.reg.DeleteKey(kPresence); }, kIncompleteTip},
-        {[&] { r.reg.DeleteKey(device), Seed(r.reg, kTable[2]); }, ""},
+        {[&] { r.reg.DeleteKey(device), Seed(r.reg, kTable[2]); }, kDeviceTip},
     };
     for (const auto& [change, tip] : steps) {
         SCOPED_TRACE(tip);
         change();
         r.form.Form_RegistryChanged();
-        EXPECT_EQ(r.win.enabled, tip.empty());
-        EXPECT_EQ(r.win.greyedReason, tip);
+        EXPECT_EQ(r.win.enabled, tip == kDeviceTip);
+        EXPECT_EQ(r.win.tip, tip);
         r.win.log.clear();
         r.form.Form_RegistryChanged();
         EXPECT_TRUE(r.win.log.empty()) << r.win.log.front();
-        if (tip.empty()) continue;
+        if (tip == kDeviceTip) continue;
         r.form.MenuFull_Click();  // what greyed items cannot do
         for (const std::string& entry : r.win.log)
-            EXPECT_TRUE(entry != "Enable" && entry.rfind("Grey", 0) != 0) << entry;
+            EXPECT_TRUE(entry.rfind("Enable", 0) != 0 && entry.rfind("Grey", 0) != 0) << entry;
     }
 }
 

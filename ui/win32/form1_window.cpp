@@ -37,15 +37,22 @@ struct ControlLayout {
     int left, top, width, height;
 };
 
+// The heading above the slider, which names what the slider sets.
+constexpr char kHeading[] = "DirectX Sound Acceleration";
+
 // In creation order.
 constexpr std::array<ControlLayout, 6> kControls{{
     {Slider1, nullptr, 120, 480, 2415, 375},
-    {Label5, "Full", 2280, 960, 375, 255},
-    {Label4, "Standard", 1320, 960, 735, 255},
-    {Label3, "Basic", 720, 960, 495, 255},
-    {Label2, "Off", 240, 960, 255, 255},
-    {Label1, "DirectX Sound Acceleration", 120, 120, 2415, 255},
+    {Label5, kLevelNames[3], 2280, 960, 375, 255},
+    {Label4, kLevelNames[2], 1320, 960, 735, 255},
+    {Label3, kLevelNames[1], 720, 960, 495, 255},
+    {Label2, kLevelNames[0], 240, 960, 255, 255},
+    {Label1, kHeading, 120, 120, 2415, 255},
 }};
+
+// The slider's tooltip breaks its lines where the text does, and wraps only lines wider than
+// this many twips (comctl32 shows a single line, cut at the first line break, without a width).
+constexpr int kTipWidth = 3 * kClientWidth;
 
 struct MenuEntry {
     MenuCommand command;
@@ -94,8 +101,11 @@ bool RegisterForm1Class(HINSTANCE instance) {
            GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-Form1Window::Form1Window(HINSTANCE instance, RegistryApi& registry)
-    : instance_(instance), form_(*this, registry) {}
+Form1Window::Form1Window(HINSTANCE instance, RegistryApi& registry,
+                         SliderAccessible& accessible, ComApartment& com)
+    : instance_(instance), form_(*this, registry), accessible_(accessible) {
+    accessible_.Serve(*this, com);
+}
 
 Form1Window::~Form1Window() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -134,8 +144,8 @@ bool Form1Window::Create() {
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
     if (!CreateFonts() || !CreateControls() || !CreateMenu()) return false;
-    // Without the tooltip the greyed controls only lose their explanation: the window goes on.
-    greyedReason_.Create(instance_, hwnd_);
+    // Without the tooltip the slider only loses its explanation: the window goes on.
+    sliderTip_.Create(instance_, hwnd_, Pixels(kTipWidth));
     form_.Form_Load();
     return true;
 }
@@ -178,7 +188,18 @@ bool Form1Window::CreateControls() {
         HFONT font = control.id == Label1 ? boldFont_.get() : font_.get();
         SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (isSlider) slider_ = child;
+        // Windows' accessible object names a control by the static text just before it in
+        // z-order: the heading goes there, so the slider is named also where this program's
+        // own object cannot be had. Only the slider takes the focus, so no tab order changes.
+        if (control.id == Label1)
+            SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+    // The slider's questions from screen readers are answered here; everything else goes on to
+    // the trackbar.
+    SetWindowLongPtrA(slider_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    trackbarProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(slider_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SliderProc)));
+    if (!trackbarProc_) return false;
     SendMessageA(slider_, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLevelCount - 1));
     SendMessageA(slider_, TBM_SETLINESIZE, 0, 1);
     SendMessageA(slider_, TBM_SETPAGESIZE, 0, 1);
@@ -228,6 +249,18 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     return self->Handle(message, wParam, lParam);
 }
 
+LRESULT CALLBACK Form1Window::SliderProc(HWND slider, UINT message, WPARAM wParam,
+                                         LPARAM lParam) {
+    auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrA(slider, GWLP_USERDATA));
+    if (message == WM_GETOBJECT) {
+        LRESULT answer = 0;
+        if (self->accessible_.Answer(slider, wParam, lParam, answer)) return answer;
+    } else if (message == WM_DESTROY) {
+        self->accessible_.Disconnect();
+    }
+    return CallWindowProcA(self->trackbarProc_, slider, message, wParam, lParam);
+}
+
 LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SIZE:
@@ -261,7 +294,7 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) != WA_INACTIVE) SetFocus(slider_);
             return 0;
         case WM_DESTROY: {
-            greyedReason_.OwnerDestroyed();
+            sliderTip_.OwnerDestroyed();
             form_.Form_Unload();
             HWND closing = hwnd_;
             hwnd_ = nullptr;
@@ -317,6 +350,9 @@ int Form1Window::SliderValue() const {
 void Form1Window::SetSliderValue(int position) {
     // TBM_SETPOS sends no scroll notification, so a position set here never writes.
     SendMessageA(slider_, TBM_SETPOS, TRUE, position);
+    // The trackbar announces the moves the user makes; whether it announces a move made with
+    // TBM_SETPOS is not documented (Wine's announces none), so screen readers are told here.
+    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, slider_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void Form1Window::SetChecked(AccelerationLevel level, bool checked) {
@@ -324,15 +360,16 @@ void Form1Window::SetChecked(AccelerationLevel level, bool checked) {
                   MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void Form1Window::SetLevelControls(const char* greyedReason) {
-    const bool enabled = greyedReason == nullptr;
+void Form1Window::SetLevelControls(bool enabled, const char* tip) {
     EnableWindow(slider_, enabled);
     for (int level = 0; level < kLevelCount; ++level)
         EnableMenuItem(menu_.get(), LevelCommand(static_cast<AccelerationLevel>(level)),
                        MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     // The icon's callbacks are mouse moves to row 0 (a mouse message in the low word), above the
     // slider at every scale (it starts 480 twips down), so they never bring up the tip.
-    greyedReason_.Say(slider_, greyedReason);
+    sliderTip_.Say(slider_, enabled, tip);
+    // The tip is the slider's description to a screen reader, which reads it again when told.
+    NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, slider_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 WindowState Form1Window::State() const {
@@ -389,5 +426,14 @@ bool Form1Window::NotifyIcon(TrayMessage message) { return sysTray_.NotifyIcon(m
 void Form1Window::Unload() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
+
+const char* Form1Window::AccessibleName() const { return kHeading; }
+
+const char* Form1Window::AccessibleValue() const {
+    const auto level = LevelAtPosition(SliderValue());
+    return level ? kLevelNames[PositionOf(*level)] : "";
+}
+
+const char* Form1Window::AccessibleDescription() const { return form_.sliderTip().c_str(); }
 
 }  // namespace quillaro::win32

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include "com_apartment.h"
 #include "control_tooltip.h"
 #include "form1.h"
 #include "library_search.h"
 #include "registry_api.h"
+#include "slider_accessible.h"
 #include "sys_tray.h"
 #include "win32_handles.h"
 
@@ -29,9 +31,12 @@ enum ControlId : int { Slider1 = 201, Label5, Label4, Label3, Label2, Label1 };
 inline constexpr char kWindowClass[] = "QuillaroForm1";
 inline constexpr char kCaption[] = "Quillaro - Brask";
 
-class Form1Window final : public FormWindow {
+class Form1Window final : public FormWindow, public SliderFacts {
 public:
-    Form1Window(HINSTANCE instance, RegistryApi& registry);
+    // The slider's accessible object, which screen readers may hold longer than the window
+    // lives, and the apartment it is handed over through, to be left after the window is gone.
+    Form1Window(HINSTANCE instance, RegistryApi& registry, SliderAccessible& accessible,
+                ComApartment& com);
     Form1Window(const Form1Window&) = delete;
     Form1Window& operator=(const Form1Window&) = delete;
     ~Form1Window();
@@ -52,7 +57,7 @@ public:
     int SliderValue() const override;
     void SetSliderValue(int position) override;
     void SetChecked(AccelerationLevel level, bool checked) override;
-    void SetLevelControls(const char* greyedReason) override;
+    void SetLevelControls(bool enabled, const char* tip) override;
     WindowState State() const override;
     bool Visible() const override;
     void SetStateNormal() override;
@@ -65,9 +70,15 @@ public:
     bool NotifyIcon(TrayMessage message) override;
     void Unload() override;
 
+    // SliderFacts
+    const char* AccessibleName() const override;
+    const char* AccessibleValue() const override;
+    const char* AccessibleDescription() const override;
+
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    static LRESULT CALLBACK SliderProc(HWND slider, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool CreateControls();
     bool CreateFonts();
@@ -84,6 +95,7 @@ private:
     SysTray sysTray_;
     HWND hwnd_ = nullptr;
     HWND slider_ = nullptr;
+    WNDPROC trackbarProc_ = nullptr;  // the slider's own window procedure
     int dpi_ = 96;
     UINT taskbarCreated_ = 0;
     UINT showRequest_ = 0;
@@ -94,7 +106,8 @@ private:
     UniqueFont boldFont_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
-    ControlTooltip greyedReason_;  // says why the slider is greyed
+    ControlTooltip sliderTip_;  // names the device, or says why the slider is greyed
+    SliderAccessible& accessible_;
 };
 
 // Registers the window class; once per process.

@@ -2,6 +2,7 @@
 // program links no C runtime, so Windows starts it here.
 #include <windows.h>
 
+#include "com_apartment.h"
 #include "form1_window.h"
 #include "library_search.h"
 #include "message_loop.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-int Run(HINSTANCE instance, int showCommand) {
+int Run(HINSTANCE instance, int showCommand, quillaro::win32::SliderAccessible& accessible) {
     // Windows would take libraries from the program's folder, full paths notwithstanding.
     if (quillaro::win32::RedirectionBesideProgram()) return 1;
     quillaro::win32::RestrictLibrarySearch();
@@ -22,13 +23,15 @@ int Run(HINSTANCE instance, int showCommand) {
     if (!single.Acquire()) return 0;
 
     if (!quillaro::win32::RegisterForm1Class(instance)) return 1;
+    // Left when this returns: after the window is gone and its messages are done with.
+    quillaro::win32::ComApartment com;
 
     // Watching starts before the first look at the registry, so no change slips between them.
     quillaro::RegistryWatch watch{quillaro::kPciEnumPath};
     watch.Arm();
 
     quillaro::Win32Registry registry;
-    quillaro::win32::Form1Window form1(instance, registry);
+    quillaro::win32::Form1Window form1(instance, registry, accessible, com);
     if (!form1.Create()) return 1;
     form1.ShowFirstTime(showCommand);
     return quillaro::win32::RunMessageLoop(watch, form1.form());
@@ -52,5 +55,8 @@ extern "C" [[noreturn]] QUILLARO_REALIGN_STACK void QuillaroStart() {
     GetStartupInfoA(&startup);
     const int showCommand =
         (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
-    ExitProcess(static_cast<UINT>(Run(GetModuleHandleA(nullptr), showCommand)));
+    // The slider's accessible object lives in this frame, which ExitProcess does not reuse: a
+    // screen reader's code inside this process may hold it to the very end.
+    quillaro::win32::SliderAccessible accessible;
+    ExitProcess(static_cast<UINT>(Run(GetModuleHandleA(nullptr), showCommand, accessible)));
 }
