@@ -169,6 +169,8 @@ bool Signalled(const RegistryWatch& watch) {
 TEST_F(Win32RegistryTest, WatchSignalsChangesBelowTheKeyAndFollowsItsCreationAndDeletion) {
     const std::string device = kPci + "\\VEN_WATCH";
     const std::string instance = device + "\\0";
+    // The PCI key exists, as on any machine with a PCI bus, whether or not a test ran before.
+    ASSERT_TRUE(SeededRegistry::CreateKey(kPci));
     RegistryWatch watch(instance);
     ASSERT_TRUE(watch.Arm());
     EXPECT_EQ(watch.watchedPath(), kPci) << "the nearest existing key above a missing one";
