@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include "device_name.h"
 #include "startup_scan.h"
 
 namespace quillaro::testing {
@@ -91,6 +92,23 @@ std::string SeededRegistry::AddDevice(const std::string& device, const std::stri
     if (values.vxd) SetDword(PresencePath(instancePath), "VxD", *values.vxd);
     if (values.wdm) SetDword(PresencePath(instancePath), "WDM", *values.wdm);
     return instancePath;
+}
+
+}  // namespace quillaro::testing
+
+namespace quillaro::testing {
+
+bool SeededRegistry::SetDeviceText(const std::string& device, const std::string& instance,
+                                   const std::string& name, const std::string& text) {
+    const std::string deviceKey = std::string(kDeviceValuesPath) + "\\" + device;
+    if (!KeyExists(deviceKey)) {
+        if (!CreateKey(deviceKey)) return false;
+        devices_.push_back(deviceKey);
+    }
+    const std::string path = deviceKey + "\\" + instance;
+    return CreateKey(path) &&
+           RegSetKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), REG_SZ, text.c_str(),
+                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
 }  // namespace quillaro::testing

@@ -41,6 +41,11 @@ public:
     void RemoveAll();
     // Creates PCI\<device> alone and removes it with the others.
     std::string AddDeviceKey(const std::string& device);
+    // Stores a REG_SZ among the instance's own values, under SYSTEM\CurrentControlSet\Enum\PCI,
+    // where Windows keeps its name; its device key is removed with the others. Wine keeps its
+    // display adapter in the same tree, so only keys made here are ever deleted there.
+    bool SetDeviceText(const std::string& device, const std::string& instance,
+                       const std::string& name, const std::string& text);
 
     static std::string MixerPath(const std::string& instancePath) {
         return instancePath + "\\DirectSound\\Mixer Defaults";
