@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -167,7 +168,98 @@ TEST_F(StartupScanTest, TheLastUsableDeviceInEnumerationOrderWins) {
     const ScanResult result = Scan();
     EXPECT_EQ(result.device, KeysOf("ven_3", "0"));
     EXPECT_EQ(result.level, AccelerationLevel::Off);
+    EXPECT_EQ(result.otherDevices, 2u) << "the two usable ones before it; VEN_4 names no level";
 }
+
+// The name the chosen device is shown by, from its own values where Windows keeps them.
+struct NameCase {
+    const char* name;
+    // Stores values for the instance whose values key is given.
+    std::function<void(MemoryRegistry&, const std::string& values)> seed;
+    std::string expected;
+};
+
+std::vector<std::byte> Sz(std::string_view text, bool terminated = true) {
+    std::vector<std::byte> bytes;
+    for (char c : text) bytes.push_back(std::byte(c));
+    if (terminated) bytes.push_back(std::byte{0});
+    return bytes;
+}
+
+constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2;
+const std::string kHardwareId = "PCI\\VEN_1274&DEV_1371";
+
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
+
+class DeviceNameTest : public StartupScanTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(DeviceNameTest, NamesTheChosenDeviceByItsOwnValues) {
+    SeedLevel(reg_, "VEN_1274&DEV_1371", "4&2B8E0F4&0&38F0", AccelerationLevel::Full);
+    const std::string values =
+        std::string(kDeviceValuesPath) + "\\VEN_1274&DEV_1371\\4&2B8E0F4&0&38F0";
+    GetParam().seed(reg_, values);
+    testing::ForwardingRegistry through(reg_);
+    const ScanResult result = Scan(&through);
+    EXPECT_EQ(result.name, GetParam().expected);
+    for (const auto& open : through.opens) {
+        if (open.subKey.rfind(kDeviceValuesPath, 0) == 0)
+            EXPECT_EQ(open.access, kKeyQueryValue) << "the device's own values are only read";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DeviceNameTest,
+    ::testing::Values(
+        NameCase{"FriendlyNameBeforeDeviceDesc",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.SetValue(v, "DeviceDesc", kRegSz, Sz("Multimedia Audio Controller"));
+                     r.SetValue(v, "FriendlyName", kRegSz, Sz("Creative AudioPCI (ES1371)"));
+                 },
+                 "Creative AudioPCI (ES1371)"},
+        NameCase{"EmptyOrNotAStringFallsToTheNext",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.SetValue(v, "FriendlyName", kRegSz, Sz(""));
+                     r.SetValue(v, "DeviceDesc", kRegExpandSz, Sz("%SystemRoot%"));
+                 },
+                 kHardwareId},
+        NameCase{"WithoutATerminator",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.SetValue(v, "DeviceDesc", kRegSz, Sz("ES1371", false));
+                 },
+                 "ES1371"},
+        NameCase{"TheIndirectFormNamesWhatFollowsItsLastSemicolon",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.SetValue(v, "FriendlyName", kRegSz,
+                                Sz("@oem7.inf,%sb.devicedesc%;Creative SB Live! Series (WDM)"));
+                 },
+                 "Creative SB Live! Series (WDM)"},
+        NameCase{"AnIndirectFormWithoutASemicolonIsNoName",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.SetValue(v, "FriendlyName", kRegSz, Sz("@oem7.inf,%sb.devicedesc%"));
+                     r.SetValue(v, "DeviceDesc", kRegSz, Sz("@oem7.inf,%sb.devicedesc%;"));
+                 },
+                 kHardwareId},
+        NameCase{"TheLongestNameFitsAndALongerOneIsNoName",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.SetValue(v, "FriendlyName", kRegSz, Sz(std::string(256, 'F')));
+                     r.SetValue(v, "DeviceDesc", kRegSz, Sz(std::string(255, 'D')));
+                 },
+                 std::string(255, 'D')},
+        NameCase{"AValueLargerThanAnyNameIsNoName",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.SetValue(v, "FriendlyName", kRegSz, Sz("@" + std::string(2000, ';') + "X"));
+                 },
+                 kHardwareId},
+        NameCase{"NoKeyGivesTheHardwareId", [](MemoryRegistry&, const std::string&) {},
+                 kHardwareId},
+        NameCase{"AnotherInstancesNameIsNotTaken",
+                 [](MemoryRegistry& r, const std::string& v) {
+                     r.CreateKey(v);
+                     r.SetValue(v.substr(0, v.rfind('\\')) + "\\3&0&0", "FriendlyName", kRegSz,
+                                Sz("Other card"));
+                 },
+                 kHardwareId}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupScanTest, ALaterDeviceWithoutATableLevelReplacesTheEarlierLevel) {
     SeedLevel(reg_, "A", "0", AccelerationLevel::Full);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device_name.h"
 #include "form1.h"
 #include "memory_registry.h"
 #include "startup_scan.h"
@@ -701,27 +702,44 @@ TEST(Form1Refresh, ADeviceThatGoesAwayGreysTheControlsAndOneThatComesBackEnables
     EXPECT_EQ(Stored(r.reg), kTable[3]);
 }
 
-// The greyed slider's tooltip says why, following every change; a scan that finds what is
-// shown touches nothing, and a level chosen while greyed leaves the reason in place.
-TEST(Form1Refresh, TheGreyedSlidersTooltipSaysWhyAndFollowsEveryChange) {
+// The slider's tooltip names the device and the others while enabled and says why it is greyed
+// otherwise, following every change; a scan that finds what is shown touches nothing, and a
+// level chosen while greyed leaves the reason in place.
+TEST(Form1Refresh, TheSlidersTooltipNamesTheDeviceOrSaysWhyAndFollowsEveryChange) {
     Rig r(kTable[2]);
     const std::string device = std::string(kPciEnumPath) + "\\VEN_1274&DEV_5880";
-    const std::pair<std::function<void()>, std::string> steps[] = {  // tip kDeviceTip: enabled
+    const std::string values = std::string(kDeviceValuesPath) + "\\VEN_1274&DEV_5880\\3&61AAA01&0&38";
+    // Usable devices that enumerate before the controlled one.
+    const auto other = [&](const char* name) {
+        r.reg.SetDword(std::string(kPciEnumPath) + "\\" + name + "\\1\\DirectSound\\Mixer Defaults",
+                       kAccelerationValue, 0);
+    };
+    const std::pair<std::function<void()>, std::string> steps[] = {
+        {[&] { other("VEN_1102&DEV_0002"); },
+         kDeviceTip + "\r\n1 other sound device with DirectSound settings keeps its own level."},
+        {[&] { other("VEN_10B9&DEV_5451"), other("VEN_1002&DEV_4370"); },
+         kDeviceTip + "\r\n3 other sound devices with DirectSound settings keep their own levels."},
+        {[&] {
+             r.reg.DeleteKey(std::string(kPciEnumPath));
+             Seed(r.reg, kTable[2]);
+             r.reg.SetValue(values, "FriendlyName", 1, {std::byte('E'), std::byte('S'), std::byte(0)});
+         },
+         "Sound device: ES"},
         {[&] { r.reg.DeleteKey(device); }, kNoDeviceTip},
         {[&] { Seed(r.reg, kTable[2]), r.reg.DenyFullAccess(kMixer); }, kAdministratorTip},
         {[&] { r.reg.DeleteKey(kPresence); }, kIncompleteTip},
-        {[&] { r.reg.DeleteKey(device), Seed(r.reg, kTable[2]); }, kDeviceTip},
+        {[&] { r.reg.DeleteKey(device), Seed(r.reg, kTable[2]); }, "Sound device: ES"},
     };
     for (const auto& [change, tip] : steps) {
         SCOPED_TRACE(tip);
         change();
         r.form.Form_RegistryChanged();
-        EXPECT_EQ(r.win.enabled, tip == kDeviceTip);
+        EXPECT_EQ(r.win.enabled, tip.rfind("Sound device: ", 0) == 0);
         EXPECT_EQ(r.win.tip, tip);
         r.win.log.clear();
         r.form.Form_RegistryChanged();
         EXPECT_TRUE(r.win.log.empty()) << r.win.log.front();
-        if (tip == kDeviceTip) continue;
+        if (r.win.enabled) continue;
         r.form.MenuFull_Click();  // what greyed items cannot do
         for (const std::string& entry : r.win.log)
             EXPECT_TRUE(entry.rfind("Enable", 0) != 0 && entry.rfind("Grey", 0) != 0) << entry;
