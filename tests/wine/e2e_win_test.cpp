@@ -424,8 +424,15 @@ TEST_F(StartTest, AShowValueWindowsDoesNotKnowStartsShown) {
     EXPECT_FALSE(Ended(started));
 }
 
-TEST_F(StartTest, AHiddenStartLivesInTheNotificationArea) {
-    const PROCESS_INFORMATION hidden = starts.Start(SW_HIDE);
+// Started hidden, or minimised as a shortcut whose "Run" is "Minimized" starts it (the Startup
+// folder's, say): the program lives in the notification area.
+class NotificationAreaStartTest : public StartTest, public ::testing::WithParamInterface<WORD> {};
+
+INSTANTIATE_TEST_SUITE_P(ShowValues, NotificationAreaStartTest,
+                         ::testing::Values(SW_HIDE, SW_SHOWMINNOACTIVE));
+
+TEST_P(NotificationAreaStartTest, ItLivesInTheNotificationArea) {
+    const PROCESS_INFORMATION hidden = starts.Start(GetParam());
     HWND window = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         window = ProgramWindow();
@@ -434,7 +441,7 @@ TEST_F(StartTest, AHiddenStartLivesInTheNotificationArea) {
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_FALSE(Ended(hidden));
 
-    // A double-click on the icon brings the window back, although the starter asked for hidden.
+    // A double-click on the icon brings the window back, whatever the starter asked for.
     ClickAt(CentreOf(FirstTrayIcon()), false, 2);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) && TrayIconCount() == 0; }));
 }

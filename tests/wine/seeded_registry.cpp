@@ -105,7 +105,11 @@ bool SeededRegistry::SetDeviceText(const std::string& device, const std::string&
         if (!CreateKey(deviceKey)) return false;
         devices_.push_back(deviceKey);
     }
-    const std::string path = deviceKey + "\\" + instance;
+    return SetString(deviceKey + "\\" + instance, name, text);
+}
+
+bool SeededRegistry::SetString(const std::string& path, const std::string& name,
+                               const std::string& text) {
     return CreateKey(path) &&
            RegSetKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), REG_SZ, text.c_str(),
                            static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;

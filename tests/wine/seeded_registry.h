@@ -27,6 +27,7 @@ public:
     // Creates a key (and its parents) below HKEY_LOCAL_MACHINE, volatile where it is new.
     static bool CreateKey(const std::string& path);
     static bool SetDword(const std::string& path, const std::string& name, std::uint32_t value);
+    static bool SetString(const std::string& path, const std::string& name, const std::string& text);
     static std::optional<std::uint32_t> GetDword(const std::string& path, const std::string& name);
     static bool KeyExists(const std::string& path);
     // Lets everyone read the key but nobody change its values, as a key whose permissions an
