@@ -1,12 +1,21 @@
 #include "device_name.h"
 
 #include "registry_ops.h"
+#include "startup_scan.h"
 
 namespace quillaro {
 
 namespace {
 
 constexpr std::uint32_t kRegSz = 1;
+constexpr std::string_view kSeparator = "\\";
+
+// The values' path is the hardware profile's PCI path without the profile: taken from that
+// text, so the file holds it once.
+constexpr std::string_view kValuesRoot = kPciEnumPath.substr(0, 6);
+constexpr std::string_view kValuesBranch = kPciEnumPath.substr(kPciEnumPath.size() - 27);
+static_assert(kDeviceValuesPath.substr(0, 6) == kValuesRoot &&
+              kDeviceValuesPath.substr(6) == kValuesBranch);
 
 // A name value as stored, the indirect form's prefix included.
 using StoredText = BoundedText<2 * kLargestAnsiKeyName>;
@@ -46,8 +55,10 @@ bool NameFromStoredText(std::string_view stored, DeviceName& name) {
 void ReadDeviceName(RegistryApi& api, std::string_view device, std::string_view instance,
                     DeviceName& name) {
     DeviceValuesPath path;
-    if (path.Assign(kDeviceValuesPath) && path.Append("\\") && path.Append(device) &&
-        path.Append("\\") && path.Append(instance)) {
+    bool fits = true;
+    for (std::string_view part : {kValuesRoot, kValuesBranch, kSeparator, device, kSeparator, instance})
+        fits = fits && path.Append(part);
+    if (fits) {
         const MachineKey key(api, path, kKeyQueryValue);
         if (key.isOpen() && (ReadNameValue(api, key.handle(), kFriendlyNameValue, name) ||
                              ReadNameValue(api, key.handle(), kDeviceDescValue, name)))

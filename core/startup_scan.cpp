@@ -7,12 +7,12 @@ namespace quillaro {
 namespace {
 
 // The level shown for a device whose "Acceleration" gave a usable code.
-std::optional<AccelerationLevel> LevelForCode(RegistryApi& api, const DeviceKeys& device,
+std::optional<AccelerationLevel> LevelForCode(RegistryApi& api, const KeyPath& presenceKeyPath,
                                               LevelCode acceleration) {
     switch (acceleration) {
         case LevelCode::OffOrBasic:
             // Basic only when "VxD" reads exactly 1; anything else, missing included, is Off.
-            return ReadLevelCode(api, device.presenceKeyPath, kVxdValue) ==
+            return ReadLevelCode(api, presenceKeyPath, kVxdValue) ==
                            LevelCode::NoTableLevel
                        ? AccelerationLevel::Basic
                        : AccelerationLevel::Off;
@@ -37,25 +37,26 @@ void FindDevice(RegistryApi& api, ScanResult& result) {
     std::uint32_t usable = 0;
     SubkeyList devices(api, kPciEnumKey);
     KeyName name;
-    DeviceKeys device;
+    // Two paths rather than one DeviceKeys: the compiler would set up a new pair by copying a
+    // zeroed pair kept in the file, 2 KiB of zeros.
+    KeyPath mixer;
+    KeyPath presence;
     for (std::uint32_t i = 0; i < devices.count(); ++i) {
         if (!devices.Read(i, name)) continue;
         // Put together in the mixer path: the device's key, then its first instance's.
-        KeyPath& instanceKey = device.mixerKeyPath;
+        KeyPath& instanceKey = mixer;
         if (!instanceKey.Assign(kPciEnumPath) || !AppendSubkey(instanceKey, name.view())) continue;
         // Only the first instance the registry enumerates is looked at, so only it is asked for.
         if (!FirstSubkeyName(api, instanceKey, name) || !AppendSubkey(instanceKey, name.view()))
             continue;
-        device.presenceKeyPath = instanceKey;
-        if (!AppendSubkey(device.mixerKeyPath, kMixerKey) ||
-            !AppendSubkey(device.presenceKeyPath, kPresenceKey))
-            continue;
-        const LevelCode code = ReadLevelCode(api, device.mixerKeyPath, kAccelerationValue);
+        presence = instanceKey;
+        if (!AppendSubkey(mixer, kMixerKey) || !AppendSubkey(presence, kPresenceKey)) continue;
+        const LevelCode code = ReadLevelCode(api, mixer, kAccelerationValue);
         if (code == LevelCode::Unusable) continue;
         // A later usable device replaces an earlier one, and with it the level shown.
         ++usable;
-        result.level = LevelForCode(api, device, code);
-        result.device = device;
+        result.level = LevelForCode(api, presence, code);
+        result.device.emplace(mixer, presence);
     }
     if (usable > 0) result.otherDevices = usable - 1;
 }

@@ -37,12 +37,11 @@ void DeviceTip(const DeviceName& name, std::uint32_t otherDevices, SliderTip& ti
     (void)(tip.Assign("Sound device: ") && tip.Append(name.view()));
     if (otherDevices == 0) return;
     (void)tip.Append("\r\n");
-    if (otherDevices == 1) {
-        (void)tip.Append("1 other sound device with DirectSound settings keeps its own level.");
-        return;
-    }
     AppendDecimal(tip, otherDevices);
-    (void)tip.Append(" other sound devices with DirectSound settings keep their own levels.");
+    const bool one = otherDevices == 1;
+    (void)(tip.Append(" other sound device") && (one || tip.Append("s")) &&
+           tip.Append(" with DirectSound settings ") &&
+           tip.Append(one ? "keeps its own level." : "keep their own levels."));
 }
 }  // namespace
 

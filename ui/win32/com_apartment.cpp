@@ -12,8 +12,7 @@ bool ComApartment::Enter() {
     if (!ole32_) ole32_ = LoadSystemLibrary("ole32.dll");
     const auto enter = LibraryFunction<CoInitializeExFn>(ole32_.get(), "CoInitializeEx");
     const auto leave = LibraryFunction<CoUninitializeFn>(ole32_.get(), "CoUninitialize");
-    disconnect_ = LibraryFunction<CoDisconnectObjectFn>(ole32_.get(), "CoDisconnectObject");
-    if (!enter || !leave || !disconnect_) return false;
+    if (!enter || !leave) return false;
     // LresultFromObject marshals the object through COM, which fails on a thread that has not
     // entered an apartment. A window's thread takes a single-threaded one: calls from clients
     // then arrive through its message loop, one at a time, as its window messages do.
@@ -26,10 +25,6 @@ bool ComApartment::Enter() {
     // RPC_E_CHANGED_MODE: the thread is in COM already, by another's entry, not to be undone.
     entered_ = true;
     return true;
-}
-
-void ComApartment::DisconnectClients(IUnknown* object) {
-    if (entered_) disconnect_(object, 0);
 }
 
 }  // namespace quillaro::win32

@@ -19,20 +19,16 @@ public:
     ComApartment& operator=(const ComApartment&) = delete;
 
     // A single-threaded apartment on this thread, entered once; true while COM can be used here.
+    // Leaving it closes every connection clients elsewhere still hold to its objects.
     bool Enter();
-    // Cuts off every client in another apartment or process from object (CoDisconnectObject);
-    // nothing when COM was never entered.
-    void DisconnectClients(IUnknown* object);
 
 private:
     using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
     using CoUninitializeFn = void(WINAPI*)();
-    using CoDisconnectObjectFn = HRESULT(WINAPI*)(IUnknown*, DWORD);
 
     UniqueLibrary ole32_;
     bool entered_ = false;
     CoUninitializeFn leave_ = nullptr;  // set while this thread's entry is to be undone
-    CoDisconnectObjectFn disconnect_ = nullptr;
 };
 
 }  // namespace quillaro::win32

@@ -19,8 +19,9 @@ static_assert(kToolInfoSize == (sizeof(void*) == 4 ? 44 : 64), "the record up to
 
 }  // namespace
 
-bool ControlTooltip::Create(HINSTANCE instance, HWND window, int maxWidth) {
+bool ControlTooltip::Create(HINSTANCE instance, HWND window, HWND control, int maxWidth) {
     window_ = window;
+    control_ = control;
     // Always a tip, the window active or not; the text shown as it is, an apostrophe included.
     tip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
@@ -29,49 +30,40 @@ bool ControlTooltip::Create(HINSTANCE instance, HWND window, int maxWidth) {
     if (!tip_) return false;
     // With a width the tip breaks its lines at CR LF; without one it shows only the first line.
     SendMessageA(tip_.get(), TTM_SETMAXTIPWIDTH, 0, maxWidth);
-    return true;
-}
-
-void ControlTooltip::Say(HWND control, bool enabled, const char* text) {
-    if (!tip_) return;
-    const Tool wanted = !text ? Tool::None : enabled ? Tool::Control : Tool::Rectangle;
+    // The tooltip watches each tool's mouse messages itself, and hides at a button pressed
+    // there, so a drag of the thumb is never hidden under it. The rectangle is the control's
+    // as laid out, in the window's client coordinates, so it holds at every display scale. An
+    // empty text shows nothing.
     TTTOOLINFOA tool{};
     tool.cbSize = kToolInfoSize;
     tool.hwnd = window_;
-    const auto identify = [&](Tool kind, HWND of) {
-        tool.uFlags = kind == Tool::Control ? TTF_IDISHWND : 0;
-        tool.uId = kind == Tool::Control ? reinterpret_cast<UINT_PTR>(of) : kRectangleToolId;
-    };
-    const LPARAM record = reinterpret_cast<LPARAM>(&tool);
-    if (tool_ != Tool::None && (tool_ != wanted || control_ != control)) {
-        identify(tool_, control_);
-        SendMessageA(tip_.get(), TTM_DELTOOLA, 0, record);
-        tool_ = Tool::None;
-    }
-    if (wanted == Tool::None) return;
-    identify(wanted, control);
+    tool.lpszText = const_cast<char*>("");
+    tool.uFlags = TTF_SUBCLASS | TTF_IDISHWND;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    SendMessageA(tip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.uFlags = TTF_SUBCLASS;
+    tool.uId = kRectangleToolId;
+    GetWindowRect(control, &tool.rect);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&tool.rect), 2);
+    SendMessageA(tip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    return true;
+}
+
+void ControlTooltip::Say(const char* text) {
+    if (!tip_) return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = kToolInfoSize;
+    tool.hwnd = window_;
     tool.lpszText = const_cast<char*>(text);  // read, and copied by the tooltip
-    if (tool_ == wanted) {
-        SendMessageA(tip_.get(), TTM_UPDATETIPTEXTA, 0, record);
-        return;
+    for (UINT_PTR id : {reinterpret_cast<UINT_PTR>(control_), kRectangleToolId}) {
+        tool.uId = id;
+        SendMessageA(tip_.get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
     }
-    // The tooltip watches the tool's mouse messages itself, and hides at a button pressed there,
-    // so a drag of the thumb is never hidden under it. The disabled control's rectangle is taken
-    // as laid out, in the window's client coordinates, so it holds at every display scale.
-    tool.uFlags |= TTF_SUBCLASS;
-    if (wanted == Tool::Rectangle) {
-        GetWindowRect(control, &tool.rect);
-        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&tool.rect), 2);
-    }
-    if (SendMessageA(tip_.get(), TTM_ADDTOOLA, 0, record) == FALSE) return;
-    tool_ = wanted;
-    control_ = control;
 }
 
 void ControlTooltip::OwnerDestroyed() {
     // An owner's windows go with it; the handle is never destroyed again.
     (void)tip_.release();
-    tool_ = Tool::None;
 }
 
 }  // namespace quillaro::win32

@@ -145,7 +145,7 @@ bool Form1Window::Create() {
 
     if (!CreateFonts() || !CreateControls() || !CreateMenu()) return false;
     // Without the tooltip the slider only loses its explanation: the window goes on.
-    sliderTip_.Create(instance_, hwnd_, Pixels(kTipWidth));
+    sliderTip_.Create(instance_, hwnd_, slider_, Pixels(kTipWidth));
     form_.Form_Load();
     return true;
 }
@@ -153,9 +153,12 @@ bool Form1Window::Create() {
 bool Form1Window::CreateFonts() {
     // MS Sans Serif 8.25 pt where it is installed, else its TrueType successor, else the
     // closest widths to hand, so the fixed layout keeps every caption whole.
-    const char* face = "MS Sans Serif";
+    // A table of its own: a list in the loop would be writable data, a section of the file.
+    static constexpr const char* const kFaces[] = {"MS Sans Serif", "Microsoft Sans Serif",
+                                                   "Tahoma", "Arial"};
+    const char* face = kFaces[0];
     if (const ScreenDC screen{}) {
-        for (const char* candidate : {"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Arial"}) {
+        for (const char* candidate : kFaces) {
             if (FontInstalled(screen.get(), candidate)) {
                 face = candidate;
                 break;
@@ -367,7 +370,7 @@ void Form1Window::SetLevelControls(bool enabled, const char* tip) {
                        MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     // The icon's callbacks are mouse moves to row 0 (a mouse message in the low word), above the
     // slider at every scale (it starts 480 twips down), so they never bring up the tip.
-    sliderTip_.Say(slider_, enabled, tip);
+    sliderTip_.Say(tip);
     // The tip is the slider's description to a screen reader, which reads it again when told.
     NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, slider_, OBJID_CLIENT, CHILDID_SELF);
 }
@@ -427,13 +430,13 @@ void Form1Window::Unload() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
-const char* Form1Window::AccessibleName() const { return kHeading; }
-
-const char* Form1Window::AccessibleValue() const {
+// The slider is named by the heading above it, says its level by name, and is described by
+// its tooltip.
+const char* Form1Window::AccessibleText(SliderFact fact) const {
+    if (fact == SliderFact::Name) return kHeading;
+    if (fact == SliderFact::Description) return form_.sliderTip().c_str();
     const auto level = LevelAtPosition(SliderValue());
     return level ? kLevelNames[PositionOf(*level)] : "";
 }
-
-const char* Form1Window::AccessibleDescription() const { return form_.sliderTip().c_str(); }
 
 }  // namespace quillaro::win32

@@ -71,9 +71,7 @@ public:
     void Unload() override;
 
     // SliderFacts
-    const char* AccessibleName() const override;
-    const char* AccessibleValue() const override;
-    const char* AccessibleDescription() const override;
+    const char* AccessibleText(SliderFact fact) const override;
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

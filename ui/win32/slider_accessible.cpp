@@ -8,18 +8,22 @@ namespace {
 
 // The interfaces this object answers for, declared here rather than taken from the SDK's
 // libraries, which the program does not link.
-constexpr GUID kIidUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr GUID kIidDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr GUID kIidAccessible{0x618736E0, 0x3C3D, 0x11CF,
                               {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+// COM's own interfaces differ only in their first number: IUnknown's is 0.
+constexpr GUID kIidUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr unsigned long kIidDispatch = 0x00020400;
 // Windows' object answers for these too: its children, and the window it stands for.
-constexpr GUID kIidEnumVariant{0x00020404, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr GUID kIidOleWindow{0x00000114, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr unsigned long kIidEnumVariant = 0x00020404;
+constexpr unsigned long kIidOleWindow = 0x00000114;
 
 bool Same(REFIID a, const GUID& b) { return std::memcmp(&a, &b, sizeof b) == 0; }
 
-// The slider itself, not one of its parts (the thumb, the page areas).
-bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+// One of COM's own interfaces, by its first number.
+bool IsCom(REFIID iid, unsigned long first) {
+    return iid.Data1 == first && std::memcmp(&iid.Data2, &kIidUnknown.Data2,
+                                             sizeof iid - sizeof iid.Data1) == 0;
+}
 
 }  // namespace
 
@@ -59,13 +63,14 @@ bool SliderAccessible::Answer(HWND slider, WPARAM wParam, LPARAM lParam, LRESULT
 void SliderAccessible::Disconnect() {
     if (disconnected_) return;
     disconnected_ = true;
-    if (standard_) com_->DisconnectClients(static_cast<IAccessible*>(this));
     standard_.reset();
 }
 
-HRESULT SliderAccessible::Text(const char* text, BSTR* string) const {
+HRESULT SliderAccessible::Say(SliderFact fact, BSTR* string) const {
+    if (!standard_) return CO_E_OBJNOTCONNECTED;
     if (!string) return E_POINTER;
     *string = nullptr;
+    const char* text = facts_->AccessibleText(fact);
     // The texts are the program's own, in the ANSI code page as everything it shows.
     const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     if (length <= 0) return E_FAIL;
@@ -82,109 +87,16 @@ HRESULT SliderAccessible::Text(const char* text, BSTR* string) const {
 HRESULT SliderAccessible::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (Same(iid, kIidUnknown) || Same(iid, kIidDispatch) || Same(iid, kIidAccessible)) {
+    if (IsCom(iid, 0) || IsCom(iid, kIidDispatch) || Same(iid, kIidAccessible)) {
         *object = static_cast<IAccessible*>(this);
         AddRef();
         return S_OK;
     }
     // Only these two are handed on: any other, such as a way of marshalling, would let Windows'
     // object stand in for this one.
-    if (standard_ && (Same(iid, kIidEnumVariant) || Same(iid, kIidOleWindow)))
+    if (standard_ && (IsCom(iid, kIidEnumVariant) || IsCom(iid, kIidOleWindow)))
         return standard_->QueryInterface(iid, object);
     return E_NOINTERFACE;
 }
-
-// Whatever reaches the object once the slider is gone.
-#define QUILLARO_STANDARD(call)                          \
-    do {                                                 \
-        if (!standard_) return CO_E_OBJNOTCONNECTED;     \
-        return standard_->call;                          \
-    } while (false)
-
-HRESULT SliderAccessible::GetTypeInfoCount(UINT* count) {
-    QUILLARO_STANDARD(GetTypeInfoCount(count));
-}
-HRESULT SliderAccessible::GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) {
-    QUILLARO_STANDARD(GetTypeInfo(index, locale, info));
-}
-HRESULT SliderAccessible::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                        DISPID* ids) {
-    QUILLARO_STANDARD(GetIDsOfNames(iid, names, count, locale, ids));
-}
-HRESULT SliderAccessible::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
-                                 DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
-                                 UINT* argumentError) {
-    QUILLARO_STANDARD(
-        Invoke(id, iid, locale, flags, parameters, result, exception, argumentError));
-}
-
-HRESULT SliderAccessible::get_accName(VARIANT child, BSTR* name) {
-    if (standard_ && IsSelf(child)) return Text(facts_->AccessibleName(), name);
-    QUILLARO_STANDARD(get_accName(child, name));
-}
-HRESULT SliderAccessible::get_accValue(VARIANT child, BSTR* value) {
-    if (standard_ && IsSelf(child)) return Text(facts_->AccessibleValue(), value);
-    QUILLARO_STANDARD(get_accValue(child, value));
-}
-HRESULT SliderAccessible::get_accDescription(VARIANT child, BSTR* description) {
-    if (standard_ && IsSelf(child)) return Text(facts_->AccessibleDescription(), description);
-    QUILLARO_STANDARD(get_accDescription(child, description));
-}
-
-HRESULT SliderAccessible::get_accParent(IDispatch** parent) {
-    QUILLARO_STANDARD(get_accParent(parent));
-}
-HRESULT SliderAccessible::get_accChildCount(long* count) {
-    QUILLARO_STANDARD(get_accChildCount(count));
-}
-HRESULT SliderAccessible::get_accChild(VARIANT child, IDispatch** object) {
-    QUILLARO_STANDARD(get_accChild(child, object));
-}
-HRESULT SliderAccessible::get_accRole(VARIANT child, VARIANT* role) {
-    QUILLARO_STANDARD(get_accRole(child, role));
-}
-HRESULT SliderAccessible::get_accState(VARIANT child, VARIANT* state) {
-    QUILLARO_STANDARD(get_accState(child, state));
-}
-HRESULT SliderAccessible::get_accHelp(VARIANT child, BSTR* help) {
-    QUILLARO_STANDARD(get_accHelp(child, help));
-}
-HRESULT SliderAccessible::get_accHelpTopic(BSTR* file, VARIANT child, long* topic) {
-    QUILLARO_STANDARD(get_accHelpTopic(file, child, topic));
-}
-HRESULT SliderAccessible::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
-    QUILLARO_STANDARD(get_accKeyboardShortcut(child, shortcut));
-}
-HRESULT SliderAccessible::get_accFocus(VARIANT* child) { QUILLARO_STANDARD(get_accFocus(child)); }
-HRESULT SliderAccessible::get_accSelection(VARIANT* children) {
-    QUILLARO_STANDARD(get_accSelection(children));
-}
-HRESULT SliderAccessible::get_accDefaultAction(VARIANT child, BSTR* action) {
-    QUILLARO_STANDARD(get_accDefaultAction(child, action));
-}
-HRESULT SliderAccessible::accSelect(long flags, VARIANT child) {
-    QUILLARO_STANDARD(accSelect(flags, child));
-}
-HRESULT SliderAccessible::accLocation(long* left, long* top, long* width, long* height,
-                                      VARIANT child) {
-    QUILLARO_STANDARD(accLocation(left, top, width, height, child));
-}
-HRESULT SliderAccessible::accNavigate(long direction, VARIANT start, VARIANT* end) {
-    QUILLARO_STANDARD(accNavigate(direction, start, end));
-}
-HRESULT SliderAccessible::accHitTest(long left, long top, VARIANT* child) {
-    QUILLARO_STANDARD(accHitTest(left, top, child));
-}
-HRESULT SliderAccessible::accDoDefaultAction(VARIANT child) {
-    QUILLARO_STANDARD(accDoDefaultAction(child));
-}
-HRESULT SliderAccessible::put_accName(VARIANT child, BSTR name) {
-    QUILLARO_STANDARD(put_accName(child, name));
-}
-HRESULT SliderAccessible::put_accValue(VARIANT child, BSTR value) {
-    QUILLARO_STANDARD(put_accValue(child, value));
-}
-
-#undef QUILLARO_STANDARD
 
 }  // namespace quillaro::win32

@@ -17,11 +17,10 @@
 namespace quillaro::win32 {
 
 // What the slider says of itself, asked anew at each question.
+enum class SliderFact { Name, Value, Description };
 class SliderFacts {
 public:
-    virtual const char* AccessibleName() const = 0;
-    virtual const char* AccessibleValue() const = 0;
-    virtual const char* AccessibleDescription() const = 0;
+    virtual const char* AccessibleText(SliderFact fact) const = 0;
 
 protected:
     ~SliderFacts() = default;
@@ -100,8 +99,8 @@ private:
     using SysFreeStringFn = void(WINAPI*)(BSTR);
 
     bool Load();
-    // One of this object's own texts, as a string the client frees.
-    HRESULT Text(const char* text, BSTR* string) const;
+    // One of the slider's own texts, as a string the client frees.
+    HRESULT Say(SliderFact fact, BSTR* string) const;
 
     const SliderFacts* facts_ = nullptr;
     ComApartment* com_ = nullptr;
