@@ -215,6 +215,10 @@ TEST_F(EndToEndTest, AUserSessionFromStartToExit) {
     ASSERT_TRUE(WaitUntil([&] { return StoredAre(15, 0, 0); }));
     ExpectRegQuery(15, 0, 0);
 
+    // A screen reader in another process hears what the slider sets, its level and its tip.
+    EXPECT_EQ(Hear(slider), (Heard{"DirectX Sound Acceleration", "Off",
+                                   std::string("Sound device: PCI\\") + kDevice}));
+
     // Minimise, then a real double-click on the icon brings the window back.
     Minimise();
     ClickAt(CentreOf(FirstTrayIcon()), false, 2);

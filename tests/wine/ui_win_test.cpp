@@ -604,58 +604,6 @@ TEST_F(Form1WindowTest, TheSlidersTooltipNamesTheDeviceOrSaysWhyItIsGreyed) {
     EXPECT_EQ(SliderPosition(), 2);
 }
 
-// What a screen reader hears of the slider, asking as Windows 2000/XP screen readers do (MSAA)
-// from a thread of its own, while this thread handles the window's messages, through which its
-// questions arrive. Nothing when the slider's object could not be had.
-struct Heard {
-    std::string name, value, description;
-    friend bool operator==(const Heard&, const Heard&) = default;
-};
-
-void PrintTo(const Heard& heard, std::ostream* out) {
-    *out << "{" << heard.name << " | " << heard.value << " | " << heard.description << "}";
-}
-
-std::string Narrow(BSTR text) {
-    char narrow[1024] = {};
-    if (text) WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
-    SysFreeString(text);
-    return narrow;
-}
-
-std::optional<Heard> Hear(HWND slider) {
-    std::optional<Heard> heard;
-    std::atomic<bool> done{false};
-    std::thread reader([&] {
-        // Without COM in the asking thread, AccessibleObjectFromWindow fails (0x800401F0).
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        IAccessible* object = nullptr;
-        // Wine answers E_FAIL for a while to questions asked in quick succession: ask at a pace.
-        const auto deadline = std::chrono::steady_clock::now() + Scaled(std::chrono::seconds(10));
-        // __uuidof: linked with oleacc, IID_IAccessible names the library's import, not the IID.
-        while (FAILED(AccessibleObjectFromWindow(slider, OBJID_CLIENT, __uuidof(IAccessible),
-                                                 reinterpret_cast<void**>(&object))) &&
-               std::chrono::steady_clock::now() < deadline)
-            Sleep(200);
-        if (object) {
-            VARIANT self{};
-            self.vt = VT_I4;
-            self.lVal = CHILDID_SELF;
-            BSTR name = nullptr, value = nullptr, description = nullptr;
-            object->get_accName(self, &name);
-            object->get_accValue(self, &value);
-            object->get_accDescription(self, &description);
-            heard = Heard{Narrow(name), Narrow(value), Narrow(description)};
-            object->Release();
-        }
-        CoUninitialize();
-        done = true;
-    });
-    PumpUntil([&] { return done.load(); }, std::chrono::seconds(20));
-    reader.join();
-    return heard;
-}
-
 // The slider's announcements to screen readers, as an out-of-context event hook gets them.
 struct Announcements {
     static inline std::vector<DWORD> heard;

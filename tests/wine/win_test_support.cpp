@@ -1,10 +1,14 @@
 #include "win_test_support.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
 #include <sstream>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -237,6 +241,52 @@ std::vector<MenuRow> ReadMenu(HWND popup, int items) {
         rows.push_back({drawn >= 4, {origin.x + width / 2, origin.y + (first + last) / 2}});
     }
     return rows;
+}
+
+void PrintTo(const Heard& heard, std::ostream* out) {
+    *out << "{" << heard.name << " | " << heard.value << " | " << heard.description << "}";
+}
+
+namespace {
+std::string Narrow(BSTR text) {
+    char narrow[1024] = {};
+    if (text) WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+    SysFreeString(text);
+    return narrow;
+}
+}  // namespace
+
+std::optional<Heard> Hear(HWND slider) {
+    std::optional<Heard> heard;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        // Without COM in the asking thread, AccessibleObjectFromWindow fails (0x800401F0).
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IAccessible* object = nullptr;
+        // Wine answers E_FAIL for a while to questions asked in quick succession: ask at a pace.
+        const auto deadline = std::chrono::steady_clock::now() + Scaled(std::chrono::seconds(10));
+        // __uuidof: linked with oleacc, IID_IAccessible names the library's import, not the IID.
+        while (FAILED(AccessibleObjectFromWindow(slider, OBJID_CLIENT, __uuidof(IAccessible),
+                                                 reinterpret_cast<void**>(&object))) &&
+               std::chrono::steady_clock::now() < deadline)
+            Sleep(200);
+        if (object) {
+            VARIANT self{};
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            BSTR name = nullptr, value = nullptr, description = nullptr;
+            object->get_accName(self, &name);
+            object->get_accValue(self, &value);
+            object->get_accDescription(self, &description);
+            heard = Heard{Narrow(name), Narrow(value), Narrow(description)};
+            object->Release();
+        }
+        CoUninitialize();
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); }, std::chrono::seconds(20));
+    reader.join();
+    return heard;
 }
 
 }  // namespace quillaro::testing

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <chrono>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,17 @@ struct MenuRow {
 // The items of an open pop-up menu of `items` text items, read off the screen, so a menu of
 // another process can be read too; nothing if it does not show that many within the deadline.
 std::vector<MenuRow> ReadMenu(HWND popup, int items);
+
+// What a screen reader hears of a slider, asking as Windows 2000/XP screen readers do (MSAA:
+// the window's client object, then its name, value and description) from a thread of its own,
+// while this thread handles its windows' messages, through which questions to them arrive.
+// Nothing when the object could not be had within the deadline.
+struct Heard {
+    std::string name, value, description;
+    friend bool operator==(const Heard&, const Heard&) = default;
+};
+void PrintTo(const Heard& heard, std::ostream* out);
+std::optional<Heard> Hear(HWND slider);
 
 // Runs "reg query" on a value under HKEY_LOCAL_MACHINE and returns its number, or -1.
 long long RegQueryDword(const std::string& keyPath, const std::string& valueName);
