@@ -22,6 +22,22 @@ using StoredText = BoundedText<2 * kLargestAnsiKeyName>;
 using DeviceValuesPath =
     BoundedText<kDeviceValuesPath.size() + 1 + kLargestAnsiKeyName + 1 + kLargestAnsiKeyName>;
 
+// The name in a value as stored: the text itself, or the part after the last ";" of the
+// indirect form Windows Vista and later store ("@oem7.inf,%desc%;Sound Card"). False when that
+// leaves no name (empty, or "@" without ";") or it does not fit a DeviceName.
+bool NameFromStoredText(std::string_view stored, DeviceName& name) {
+    if (!stored.empty() && stored.front() == '@') {
+        // The name follows the last ";"; without one there is none.
+        std::size_t start = stored.size();
+        while (start > 0 && stored[start - 1] != ';') --start;
+        stored = start == 0 ? std::string_view{}
+                            : std::string_view(stored.data() + start, stored.size() - start);
+    }
+    if (!stored.empty() && name.Assign(stored)) return true;
+    name.Clear();
+    return false;
+}
+
 // The name in one value of the open key; false when it holds none.
 bool ReadNameValue(RegistryApi& api, KeyHandle key, const char* valueName, DeviceName& name) {
     StoredText stored;
@@ -39,24 +55,12 @@ bool ReadNameValue(RegistryApi& api, KeyHandle key, const char* valueName, Devic
 
 }  // namespace
 
-bool NameFromStoredText(std::string_view stored, DeviceName& name) {
-    if (!stored.empty() && stored.front() == '@') {
-        // The name follows the last ";"; without one there is none.
-        std::size_t start = stored.size();
-        while (start > 0 && stored[start - 1] != ';') --start;
-        stored = start == 0 ? std::string_view{}
-                            : std::string_view(stored.data() + start, stored.size() - start);
-    }
-    if (!stored.empty() && name.Assign(stored)) return true;
-    name.Clear();
-    return false;
-}
-
 void ReadDeviceName(RegistryApi& api, std::string_view device, std::string_view instance,
                     DeviceName& name) {
     DeviceValuesPath path;
     bool fits = true;
-    for (std::string_view part : {kValuesRoot, kValuesBranch, kSeparator, device, kSeparator, instance})
+    for (std::string_view part :
+         {kValuesRoot, kValuesBranch, kSeparator, device, kSeparator, instance})
         fits = fits && path.Append(part);
     if (fits) {
         const MachineKey key(api, path, kKeyQueryValue);

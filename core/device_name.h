@@ -22,15 +22,12 @@ inline constexpr char kDeviceDescValue[] = "DeviceDesc";
 inline constexpr std::size_t kLongestDeviceName = 255;
 using DeviceName = BoundedText<kLongestDeviceName>;
 
-// The name in a value as stored: the text itself, or the part after the last ";" of the
-// indirect form Windows Vista and later store ("@oem7.inf,%desc%;Sound Card"). False when that
-// leaves no name (empty, or "@" without ";") or it does not fit a DeviceName.
-bool NameFromStoredText(std::string_view stored, DeviceName& name);
-
 // The name of a PCI device instance, by the names of its keys: its "FriendlyName", else its
 // "DeviceDesc", else "PCI\<device>", the hardware ID a user can look up (Windows' IDs are far
 // shorter than a name may be; one too long for it leaves "PCI device"). Only a REG_SZ value
-// counts; the instance's key is opened to query values alone.
+// counts, as the text itself or, in the indirect form Windows Vista and later store
+// ("@oem7.inf,%desc%;Sound Card"), the part after its last ";" (none without one); a name that
+// does not fit a DeviceName is none. The instance's key is opened to query values alone.
 void ReadDeviceName(RegistryApi& api, std::string_view device, std::string_view instance,
                     DeviceName& name);
 

@@ -60,8 +60,8 @@ struct ScanResult {
 };
 
 // Walks every PCI device's first instance, then checks that the chosen device's keys may be
-// written by opening each for that and closing it again, and reads its name. Never writes. A device or instance
-// whose name cannot be read whole is skipped.
+// written by opening each for that and closing it again, and reads its name. Never writes. A
+// device or instance whose name cannot be read whole is skipped.
 ScanResult ScanForDevice(RegistryApi& api);
 
 }  // namespace quillaro

@@ -202,8 +202,9 @@ TEST_P(DeviceNameTest, NamesTheChosenDeviceByItsOwnValues) {
     const ScanResult result = Scan(&through);
     EXPECT_EQ(result.name, GetParam().expected);
     for (const auto& open : through.opens) {
-        if (open.subKey.rfind(kDeviceValuesPath, 0) == 0)
+        if (open.subKey.rfind(kDeviceValuesPath, 0) == 0) {
             EXPECT_EQ(open.access, kKeyQueryValue) << "the device's own values are only read";
+        }
     }
 }
 
