@@ -23,7 +23,7 @@ cp "$program" "$bare_loader" "$folder/"
 # load into every window program by the standard search: msvcrt (Wine's advapi32 imports it),
 # uxtheme, imm32, ole32 with combase and rpcrt4, msimg32 (see tests/wine/NOTES-wine.md). The
 # program has no C runtime of its own: the release check allows no other import.
-libraries=(comctl32 shell32 shlwapi shcore)
+libraries=(comctl32 shell32 shlwapi shcore oleacc)
 # Wine 8 reads DLL overrides from the Unix environment of the wine64 command only; a Windows
 # parent's environment does not reach them, so each program is started from here.
 overrides=$WINEDLLOVERRIDES
@@ -65,10 +65,11 @@ if [ -n "$(traces)" ]; then
   exit 1
 fi
 if [ "$status" -ne 0 ]; then
-  echo "FAIL: minimising did not show the notification icon (status $status)" >&2
+  echo "FAIL: the slider was not heard or minimising did not show the notification icon" \
+       "(status $status)" >&2
   exit 1
 fi
-echo "the icon appeared and no planted library was loaded (${libraries[*]})"
+echo "the slider was heard, the icon appeared and no planted library was loaded (${libraries[*]})"
 
 # Names beside the program that make Windows take libraries from its folder whatever path they
 # are loaded by: plus ".local" (a file, or a folder holding the planted libraries) on Windows 2000,
