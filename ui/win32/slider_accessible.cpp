@@ -55,7 +55,8 @@ bool SliderAccessible::Answer(HWND slider, WPARAM wParam, LPARAM lParam, LRESULT
     }
     const LRESULT answer =
         lresultFromObject_(kIidAccessible, wParam, static_cast<IAccessible*>(this));
-    if (answer < 0) return false;  // an error code: the trackbar answers instead
+    // An error code, read as clients read it: the trackbar answers instead.
+    if (FAILED(static_cast<HRESULT>(answer))) return false;
     result = answer;
     return true;
 }

@@ -9,8 +9,11 @@ namespace quillaro::win32 {
 
 namespace {
 
-// The slider itself, not one of its parts (the thumb, the page areas).
-bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+// The slider itself, not one of its parts (the thumb, the page areas). An empty child means
+// the object itself, as Windows' own objects take it.
+bool IsSelf(const VARIANT& child) {
+    return child.vt == VT_EMPTY || (child.vt == VT_I4 && child.lVal == CHILDID_SELF);
+}
 
 }  // namespace
 
