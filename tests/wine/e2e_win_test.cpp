@@ -438,11 +438,12 @@ INSTANTIATE_TEST_SUITE_P(ShowValues, NotificationAreaStartTest,
 TEST_P(NotificationAreaStartTest, ItLivesInTheNotificationArea) {
     const PROCESS_INFORMATION hidden = starts.Start(GetParam());
     HWND window = nullptr;
+    // A minimised start adds the icon, then hides the window: both are waited for.
     ASSERT_TRUE(WaitUntil([&] {
         window = ProgramWindow();
-        return window && TrayIconCount() == 1;
-    })) << "window " << window << ", icons " << TrayIconCount();
-    EXPECT_FALSE(IsWindowVisible(window));
+        return window && TrayIconCount() == 1 && !IsWindowVisible(window);
+    })) << "window " << window << (window && IsWindowVisible(window) ? " visible" : "")
+        << ", icons " << TrayIconCount();
     EXPECT_FALSE(Ended(hidden));
 
     // A double-click on the icon brings the window back, whatever the starter asked for.
