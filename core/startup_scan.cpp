@@ -56,7 +56,9 @@ void FindDevice(RegistryApi& api, ScanResult& result) {
         // A later usable device replaces an earlier one, and with it the level shown.
         ++usable;
         result.level = LevelForCode(api, presence, code);
-        result.device.emplace(mixer, presence);
+        if (!result.device) result.device.emplace();
+        result.device->mixerKeyPath = mixer;
+        result.device->presenceKeyPath = presence;
     }
     if (usable > 0) result.otherDevices = usable - 1;
 }
