@@ -44,12 +44,10 @@ void FindDevice(RegistryApi& api, ScanResult& result) {
     for (std::uint32_t i = 0; i < devices.count(); ++i) {
         if (!devices.Read(i, name)) continue;
         // Put together in the mixer path: the device's key, then its first instance's.
-        KeyPath& instanceKey = mixer;
-        if (!instanceKey.Assign(kPciEnumPath) || !AppendSubkey(instanceKey, name.view())) continue;
+        if (!mixer.Assign(kPciEnumPath) || !AppendSubkey(mixer, name.view())) continue;
         // Only the first instance the registry enumerates is looked at, so only it is asked for.
-        if (!FirstSubkeyName(api, instanceKey, name) || !AppendSubkey(instanceKey, name.view()))
-            continue;
-        presence = instanceKey;
+        if (!FirstSubkeyName(api, mixer, name) || !AppendSubkey(mixer, name.view())) continue;
+        presence = mixer;
         if (!AppendSubkey(mixer, kMixerKey) || !AppendSubkey(presence, kPresenceKey)) continue;
         const LevelCode code = ReadLevelCode(api, mixer, kAccelerationValue);
         if (code == LevelCode::Unusable) continue;

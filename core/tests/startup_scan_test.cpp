@@ -172,35 +172,36 @@ TEST_F(StartupScanTest, TheLastUsableDeviceInEnumerationOrderWins) {
 }
 
 // The name the chosen device is shown by, from its own values where Windows keeps them.
+struct StoredName {
+    const char* value;
+    std::uint32_t type;
+    std::string text;
+    bool terminated = true;
+};
 struct NameCase {
     const char* name;
-    // Stores values for the instance whose values key is given.
-    std::function<void(MemoryRegistry&, const std::string& values)> seed;
+    std::vector<StoredName> stored;
     std::string expected;
+    const char* instance = "4&2B8E0F4&0&38F0";  // whose values they are
 };
-
-std::vector<std::byte> Sz(std::string_view text, bool terminated = true) {
-    std::vector<std::byte> bytes;
-    for (char c : text) bytes.push_back(std::byte(c));
-    if (terminated) bytes.push_back(std::byte{0});
-    return bytes;
-}
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
 
 constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2;
 const std::string kHardwareId = "PCI\\VEN_1274&DEV_1371";
-
-void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
 
 class DeviceNameTest : public StartupScanTest, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(DeviceNameTest, NamesTheChosenDeviceByItsOwnValues) {
     SeedLevel(reg_, "VEN_1274&DEV_1371", "4&2B8E0F4&0&38F0", AccelerationLevel::Full);
-    const std::string values =
-        std::string(kDeviceValuesPath) + "\\VEN_1274&DEV_1371\\4&2B8E0F4&0&38F0";
-    GetParam().seed(reg_, values);
+    const std::string device = std::string(kDeviceValuesPath) + "\\VEN_1274&DEV_1371\\";
+    for (const StoredName& s : GetParam().stored) {
+        std::vector<std::byte> bytes;
+        for (char c : s.text) bytes.push_back(std::byte(c));
+        if (s.terminated) bytes.push_back(std::byte{0});
+        reg_.SetValue(device + GetParam().instance, s.value, s.type, bytes);
+    }
     testing::ForwardingRegistry through(reg_);
-    const ScanResult result = Scan(&through);
-    EXPECT_EQ(result.name, GetParam().expected);
+    EXPECT_EQ(Scan(&through).name, GetParam().expected);
     for (const auto& open : through.opens) {
         if (open.subKey.rfind(kDeviceValuesPath, 0) == 0) {
             EXPECT_EQ(open.access, kKeyQueryValue) << "the device's own values are only read";
@@ -212,54 +213,28 @@ INSTANTIATE_TEST_SUITE_P(
     Values, DeviceNameTest,
     ::testing::Values(
         NameCase{"FriendlyNameBeforeDeviceDesc",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.SetValue(v, "DeviceDesc", kRegSz, Sz("Multimedia Audio Controller"));
-                     r.SetValue(v, "FriendlyName", kRegSz, Sz("Creative AudioPCI (ES1371)"));
-                 },
+                 {{"DeviceDesc", kRegSz, "Multimedia Audio Controller"},
+                  {"FriendlyName", kRegSz, "Creative AudioPCI (ES1371)"}},
                  "Creative AudioPCI (ES1371)"},
         NameCase{"EmptyOrNotAStringFallsToTheNext",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.SetValue(v, "FriendlyName", kRegSz, Sz(""));
-                     r.SetValue(v, "DeviceDesc", kRegExpandSz, Sz("%SystemRoot%"));
-                 },
+                 {{"FriendlyName", kRegSz, ""}, {"DeviceDesc", kRegExpandSz, "%SystemRoot%"}},
                  kHardwareId},
-        NameCase{"WithoutATerminator",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.SetValue(v, "DeviceDesc", kRegSz, Sz("ES1371", false));
-                 },
-                 "ES1371"},
+        NameCase{"WithoutATerminator", {{"DeviceDesc", kRegSz, "ES1371", false}}, "ES1371"},
         NameCase{"TheIndirectFormNamesWhatFollowsItsLastSemicolon",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.SetValue(v, "FriendlyName", kRegSz,
-                                Sz("@oem7.inf,%sb.devicedesc%;Creative SB Live! Series (WDM)"));
-                 },
+                 {{"FriendlyName", kRegSz, "@oem7.inf,%sb%;Creative SB Live! Series (WDM)"}},
                  "Creative SB Live! Series (WDM)"},
-        NameCase{"AnIndirectFormWithoutASemicolonIsNoName",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.SetValue(v, "FriendlyName", kRegSz, Sz("@oem7.inf,%sb.devicedesc%"));
-                     r.SetValue(v, "DeviceDesc", kRegSz, Sz("@oem7.inf,%sb.devicedesc%;"));
-                 },
+        NameCase{"AnIndirectFormWithoutANameAfterASemicolonIsNoName",
+                 {{"FriendlyName", kRegSz, "@oem7.inf,%sb%"}, {"DeviceDesc", kRegSz, "@oem7.inf;"}},
                  kHardwareId},
         NameCase{"TheLongestNameFitsAndALongerOneIsNoName",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.SetValue(v, "FriendlyName", kRegSz, Sz(std::string(256, 'F')));
-                     r.SetValue(v, "DeviceDesc", kRegSz, Sz(std::string(255, 'D')));
-                 },
+                 {{"FriendlyName", kRegSz, std::string(256, 'F')},
+                  {"DeviceDesc", kRegSz, std::string(255, 'D')}},
                  std::string(255, 'D')},
         NameCase{"AValueLargerThanAnyNameIsNoName",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.SetValue(v, "FriendlyName", kRegSz, Sz("@" + std::string(2000, ';') + "X"));
-                 },
-                 kHardwareId},
-        NameCase{"NoKeyGivesTheHardwareId", [](MemoryRegistry&, const std::string&) {},
-                 kHardwareId},
-        NameCase{"AnotherInstancesNameIsNotTaken",
-                 [](MemoryRegistry& r, const std::string& v) {
-                     r.CreateKey(v);
-                     r.SetValue(v.substr(0, v.rfind('\\')) + "\\3&0&0", "FriendlyName", kRegSz,
-                                Sz("Other card"));
-                 },
-                 kHardwareId}),
+                 {{"FriendlyName", kRegSz, "@" + std::string(2000, ';') + "X"}}, kHardwareId},
+        // The instance has no key of values; another one, enumerated first, has a name.
+        NameCase{"AnotherInstancesNameIsNotTaken", {{"FriendlyName", kRegSz, "Other card"}},
+                 kHardwareId, "3&0&0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupScanTest, ALaterDeviceWithoutATableLevelReplacesTheEarlierLevel) {

@@ -4,10 +4,8 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <oleacc.h>
 
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
