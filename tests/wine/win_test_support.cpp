@@ -146,8 +146,8 @@ std::pair<std::string, bool> RunReg(const std::string& arguments) {
 }  // namespace
 
 long long RegQueryDword(const std::string& keyPath, const std::string& valueName) {
-    const std::string output =
-        RunReg("query \"HKLM\\" + keyPath + "\" /v \"" + valueName + "\"").first;
+    const auto [output, ran] =
+        RunReg("query \"HKLM\\" + keyPath + "\" /v \"" + valueName + "\"");
     // A line such as "    Acceleration    REG_DWORD    0x8".
     std::istringstream lines(output);
     std::string name, type, number;
@@ -156,6 +156,9 @@ long long RegQueryDword(const std::string& keyPath, const std::string& valueName
         if (lines >> type >> number && type == "REG_DWORD")
             return std::strtoll(number.c_str(), nullptr, 16);
     }
+    // What reg.exe said, for a failure that names no reason of its own.
+    std::fprintf(stderr, "reg query %s: %s, output [%s]\n", valueName.c_str(),
+                 ran ? "exit 0" : "failed", output.c_str());
     return -1;
 }
 
