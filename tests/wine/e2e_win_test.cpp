@@ -101,7 +101,7 @@ public:
         PROCESS_INFORMATION process{};
         EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &startup, &process))
-            << command;
+            << command << ", error " << GetLastError();
         started_.push_back(process);
         return process;
     }
