@@ -99,9 +99,10 @@ public:
         }
         std::string command = "\"" + ProgramPath() + "\"";
         PROCESS_INFORMATION process{};
-        EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process))
-            << command << ", error " << GetLastError();
+        const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                            nullptr, nullptr, &startup, &process);
+        const DWORD error = GetLastError();
+        EXPECT_TRUE(started) << command << ", error " << error;
         started_.push_back(process);
         return process;
     }

@@ -126,8 +126,9 @@ std::pair<std::string, bool> RunReg(const std::string& arguments) {
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    // Read before anything else can set it; the output then says why reg.exe printed nothing.
+    std::string output = started ? "" : "not started, error " + std::to_string(GetLastError());
     CloseHandle(writeEnd);
-    std::string output;
     DWORD status = 1;
     if (started) {
         char buffer[512];
