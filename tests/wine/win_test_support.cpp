@@ -231,7 +231,13 @@ std::vector<MenuRow> ReadMenu(HWND popup, int items) {
         return static_cast<int>(bands.size()) == items;
     };
     // A menu that has just opened may not be painted yet: wait until every item shows its text.
+    // The screen is read from X, whose stacking Wine keeps in step with its own only loosely:
+    // Wine's stand-alone tray window, activated by the click that opened the menu, can end up
+    // above the menu there on a loaded machine although the menu stays first in Windows' order,
+    // and hide the first item's check mark. The menu is raised before every look.
     if (!WaitUntil([&] {
+            SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
             pixels = CaptureClient(popup, width, height);
             return findBands();
         }))
