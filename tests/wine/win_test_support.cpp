@@ -129,6 +129,14 @@ std::pair<std::string, bool> RunReg(const std::string& arguments) {
     // Read before anything else can set it; the output then says why reg.exe printed nothing.
     std::string output = started ? "" : "not started, error " + std::to_string(GetLastError());
     CloseHandle(writeEnd);
+    // A Wine process that ends before its start-up completes fails the start; what its loader
+    // wrote to the pipe says why. Only what is there is read: nothing may hold the pipe open.
+    DWORD waiting = 0;
+    if (!started && PeekNamedPipe(readEnd, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
+        std::string said(waiting, '\0');
+        DWORD read = 0;
+        if (ReadFile(readEnd, said.data(), waiting, &read, nullptr)) output += ": " + said.substr(0, read);
+    }
     DWORD status = 1;
     if (started) {
         char buffer[512];
