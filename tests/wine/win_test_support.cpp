@@ -127,22 +127,17 @@ std::pair<std::string, bool> RunReg(const std::string& arguments) {
     const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     // Read before anything else can set it; the output then says why reg.exe printed nothing.
-    std::string output = started ? "" : "not started, error " + std::to_string(GetLastError());
+    std::string output = started ? "" : "not started, error " + std::to_string(GetLastError()) + ": ";
     CloseHandle(writeEnd);
-    // A Wine process that ends before its start-up completes fails the start; what its loader
-    // wrote to the pipe says why. Only what is there is read: nothing may hold the pipe open.
-    DWORD waiting = 0;
-    if (!started && PeekNamedPipe(readEnd, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
-        std::string said(waiting, '\0');
-        DWORD read = 0;
-        if (ReadFile(readEnd, said.data(), waiting, &read, nullptr)) output += ": " + said.substr(0, read);
-    }
+    // Read whether it started or not: a Wine process that ends before its start-up completes
+    // fails the start, and what its loader wrote here says why. Once it has ended, nothing
+    // holds the pipe open.
+    char buffer[512];
+    DWORD read = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        output.append(buffer, read);
     DWORD status = 1;
     if (started) {
-        char buffer[512];
-        DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            output.append(buffer, read);
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &status);
         CloseHandle(process.hProcess);
@@ -239,10 +234,9 @@ std::vector<MenuRow> ReadMenu(HWND popup, int items) {
         return static_cast<int>(bands.size()) == items;
     };
     // A menu that has just opened may not be painted yet: wait until every item shows its text.
-    // The screen is read from X, whose stacking Wine keeps in step with its own only loosely:
-    // Wine's stand-alone tray window, activated by the click that opened the menu, can end up
-    // above the menu there on a loaded machine although the menu stays first in Windows' order,
-    // and hide the first item's check mark. The menu is raised before every look.
+    // The screen is read from X, where on a loaded machine Wine's tray window can stay above
+    // the menu although Windows' order has the menu first (Wine notes, section n): the menu is
+    // raised before every look.
     if (!WaitUntil([&] {
             SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
