@@ -19,7 +19,7 @@ shift
 if [ "${E2E_REPEAT_INSIDE:-}" != 1 ]; then
   bash scripts/deps.sh >/dev/null
   cmake --preset win64 >/dev/null
-  cmake --build --preset win64 --target e2e_win_test >/dev/null
+  cmake --build --preset win64 --target e2e_win_test desktop_holder >/dev/null
   E2E_REPEAT_INSIDE=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$runs" "$@"
 fi
 
@@ -27,6 +27,7 @@ test_exe=${QUILLARO_E2E:-$root/build/win64/tests/wine/e2e_win_test.exe}
 source scripts/wine-env.sh "$test_exe"
 wine_server_start
 trap wine_server_stop EXIT
+wine_desktop_hold "$(dirname "$test_exe")/desktop_holder.exe"
 logs=$root/build/e2e-repeat
 rm -rf "$logs"
 mkdir -p "$logs"

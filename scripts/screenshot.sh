@@ -9,18 +9,33 @@ set -euo pipefail
 exe=$1
 out=$2
 mkdir -p "$(dirname "$out")"
-"$WINE_LOADER" "$exe" >/dev/null 2>&1 &
+# Wine's error messages are kept for the report below.
+log=$(mktemp)
+WINEDEBUG=err+all "$WINE_LOADER" "$exe" >"$log" 2>&1 &
 pid=$!
-trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
+trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -f "$log"' EXIT
 window=""
+started=$SECONDS
 for _ in $(seq 1 300); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Quillaro - Brask"/ {print $1; exit}')
+  # awk reads to the end: leaving early could end xwininfo by SIGPIPE, and this script with it.
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Quillaro - Brask"/ && !found {print $1; found = 1}')
   if [ -n "$window" ] && xwininfo -id "$window" 2>/dev/null | grep -q IsViewable; then break; fi
   window=""
   sleep 0.1
 done
 if [ -z "$window" ]; then
-  echo "screenshot.sh: the window did not appear" >&2
+  # Everything that tells why: the start's own end, what Wine printed, the windows of that
+  # name, and the Windows processes still there.
+  echo "screenshot.sh: the window did not appear in $((SECONDS - started)) s" >&2
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "  the program still runs" >&2
+  else
+    wait "$pid" && code=0 || code=$?
+    echo "  the program ended with status $code" >&2
+  fi
+  sed 's/^/  wine: /' "$log" | tail -n 20 >&2
+  xwininfo -root -tree 2>&1 | grep -i -e quillaro -e error | sed 's/^/  X: /' >&2 || true
+  "$WINE_LOADER" winedbg --command "info proc" 2>/dev/null | sed 's/^/  process: /' >&2 || true
   exit 1
 fi
 

@@ -18,6 +18,7 @@
 #   wine_server_running    true if a wineserver serves this WINEPREFIX
 #   wine_server_start      start a persistent wineserver (no-op if one runs)
 #   wine_server_stop       kill the wineserver of this prefix and wait for it
+#   wine_desktop_hold EXE  keep the desktop open until the server stops (a test session's)
 #   wine_prefix_setup      create/prepare the prefix (done automatically)
 #
 # The prefix is created once (wineboot -i works without a DISPLAY, ~6 s);
@@ -125,6 +126,29 @@ wine_server_start() {
     wine_server_running && return 0
     # wineserver daemonizes itself once its socket is ready.
     "$WINE_SERVER_BIN" -p
+}
+
+# Starts PROGRAM (desktop_holder.exe of a Windows test build) and waits until it is on the
+# desktop, where it stays until the server stops: Wine closes a desktop one second after the last
+# program on it ends, and the next program, starting a new explorer, may give up waiting for it
+# and get no window on a slow machine. A test session runs its programs one after another, so it
+# holds the desktop for their whole sequence.
+wine_desktop_hold() {
+    local ready i pid
+    ready=$(mktemp)
+    "$WINE_LOADER" "$1" </dev/null >"$ready" 2>/dev/null &
+    pid=$!
+    for i in $(seq 1 1200); do         # up to 2 min: the emulated machine is that slow under load
+        if [ -s "$ready" ]; then
+            rm -f "$ready"
+            return 0
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    rm -f "$ready"
+    echo "wine-env.sh: $1 did not reach the desktop" >&2
+    return 1
 }
 
 wine_server_stop() {

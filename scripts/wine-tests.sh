@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs the Windows tests of a build folder under wine64, with one wineserver kept alive for the
-# whole run (registry keys under the hardware profile are volatile and live as long as it does),
-# then the window's scale tests at 120, 144 and 192 dpi, and saves screenshots of the window with a
-# demo device under build/screenshots/: at 96 dpi, and with its pop-up menu at each larger scale.
+# Runs the Windows tests of a build folder under wine64, with one wineserver and one desktop kept
+# alive for the whole run (registry keys under the hardware profile are volatile and live as long
+# as the server does; wine_desktop_hold in wine-env.sh tells why the desktop), then the window's
+# scale tests at 120, 144 and 192 dpi, and saves screenshots of the window with a demo device
+# under build/screenshots/: at 96 dpi, and with its pop-up menu at each larger scale.
 # Expects a display: scripts/test.sh runs it under xvfb-run.
 set -euo pipefail
 build=$1
@@ -10,6 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-env.sh" "$build"
 wine_server_start
 trap wine_server_stop EXIT
+wine_desktop_hold "$build/tests/wine/desktop_holder.exe"
 ctest --test-dir "$build" --output-on-failure
 
 shot=$here/../build/screenshots/quillaro.png

@@ -5,6 +5,7 @@
 #     the end-to-end test (stored level shown, keys written and read back with "reg query", one
 #     notification icon when minimised, exit);
 #  3. a screenshot of the released file's window with the demo device.
+# One desktop is held open for all of them (wine_desktop_hold in wine-env.sh).
 # Usage: x86-session.sh TEST_BUILD RELEASE_EXE SCREENSHOT
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd -P)
@@ -30,6 +31,7 @@ shot=$3
 source "$here/wine-env.sh" "$build"
 wine_server_start
 trap wine_server_stop EXIT
+wine_desktop_hold "$build/tests/wine/desktop_holder.exe"
 
 status=0
 echo "=== the Windows tests built for i686"
