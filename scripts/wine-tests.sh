@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows tests of a build folder under wine64, with one wineserver and one desktop kept
 # alive for the whole run (registry keys under the hardware profile are volatile and live as long
-# as the server does; wine_desktop_hold in wine-env.sh tells why the desktop), then the window's
+# as the server does; the desktop: see wine_desktop_hold in wine-env.sh), then the window's
 # scale tests at 120, 144 and 192 dpi, and saves screenshots of the window with a demo device
 # under build/screenshots/: at 96 dpi, and with its pop-up menu at each larger scale.
 # Expects a display: scripts/test.sh runs it under xvfb-run.

@@ -1,11 +1,6 @@
-// Stays on the desktop, with no window of its own, for a whole test session; the session's
-// wineserver ends it. Wine closes a desktop one second after the last program on it ends, and
-// the next program then starts a new explorer and waits for it only so long: on a slow machine
-// (the emulated one, loaded) its windows cannot be created. Windows keeps the desktop for the
-// whole logon. Test programs and the program under test start and end one after another, so
-// without a program that stays, each gap between them closes the desktop.
-// Writes "ready" to its standard output once it is on the desktop (scripts/wine-env.sh waits
-// for that).
+// Stays on the desktop, with no window of its own, until the session's wineserver ends it, so
+// the desktop lasts the whole test session as it lasts a logon on Windows (wine_desktop_hold in
+// scripts/wine-env.sh says why, and waits for the "ready" this writes).
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
